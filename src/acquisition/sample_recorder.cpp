@@ -1,0 +1,88 @@
+#include "acquisition/frame_decoder.h"
+
+namespace velkora {
+
+void SampleRecorder::recordFrame(int32_t vertical, int32_t horizontal) {
+  Recording* r = active_;
+  if (r == nullptr) return;
+
+  // Only this thread writes the count, so a relaxed read of our own value suffices.
+  const int32_t n = r->sampleCount.load(std::memory_order_relaxed);
+  if (n >= kMaxSamples) r->stopped.store(1, std::memory_order_release);
+  if (r->stopped.load(std::memory_order_acquire) == 1) return;
+
+  const int32_t v = vertical - r->offsetVertical;
+  const int32_t h = horizontal - r->offsetHorizontal;
+
+  if (r->waiting.load(std::memory_order_relaxed) == 1) {
+    // The start force is the signed sum of both forces, computed in double and truncated.
+    const double force = static_cast<double>(v) * static_cast<double>(calibration_.coefficientVertical) +
+                         static_cast<double>(h) * static_cast<double>(calibration_.coefficientHorizontal);
+    if (static_cast<int32_t>(force) < r->startThreshold) return;
+    r->waiting.store(0, std::memory_order_release);
+    clearRepetition();
+    return;  // the frame that reached the start force is not stored
+  }
+
+  switch (r->mode) {
+    case RecordingMode::Live:
+      r->liveVertical.store(v, std::memory_order_release);
+      r->liveHorizontal.store(h, std::memory_order_release);
+      return;
+    case RecordingMode::Timed:
+      if (n >= r->limit) {
+        r->stopped.store(1, std::memory_order_release);
+        return;
+      }
+      break;
+    case RecordingMode::Repetitions: {
+      const int32_t k = repetitions_.count.load(std::memory_order_relaxed);
+      // Never write past the table, whatever limit the recording asked for.
+      if (k >= r->limit || k >= kMaxRepetitions) {
+        r->stopped.store(1, std::memory_order_release);
+        return;
+      }
+      if (v > kRepetitionThreshold) {
+        if (inRepetition_ == 0) {
+          // A new row starts from zero so it never shows a value left by an earlier test.
+          repetitions_.peakVertical[k] = 0;
+          repetitions_.peakHorizontal[k] = 0;
+        }
+        inRepetition_ = 1;
+        if (v > repMaxVertical_) {
+          repMaxVertical_ = v;
+          repetitions_.peakVertical[k] = static_cast<int32_t>(static_cast<float>(v) * calibration_.coefficientVertical);
+        }
+        repSumVertical_ += v;
+        repSamples_ += 1;
+        if (h > repMaxHorizontal_) {
+          repMaxHorizontal_ = h;
+          repetitions_.peakHorizontal[k] =
+              static_cast<int32_t>(static_cast<float>(h) * calibration_.coefficientHorizontal);
+        }
+        repSumHorizontal_ += h;
+      } else if (inRepetition_ == 1) {
+        int32_t meanV = 0;
+        int32_t meanH = 0;
+        if (repSamples_ != 0) {
+          meanV = static_cast<int32_t>(static_cast<float>(repSumVertical_ / repSamples_) * calibration_.coefficientVertical);
+          meanH = static_cast<int32_t>(static_cast<float>(repSumHorizontal_ / repSamples_) *
+                                       calibration_.coefficientHorizontal);
+        }
+        repetitions_.meanVertical[k] = meanV;
+        repetitions_.meanHorizontal[k] = meanH;
+        repetitions_.count.store(k + 1, std::memory_order_release);  // row first, then the count
+        clearRepetition();
+      }
+      break;
+    }
+    default:
+      return;
+  }
+
+  r->samples->vertical[n] = v;
+  r->samples->horizontal[n] = h;
+  r->sampleCount.store(n + 1, std::memory_order_release);
+}
+
+}  // namespace velkora

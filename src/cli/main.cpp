@@ -1,0 +1,17 @@
+#include <clocale>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/cli_command.h"
+
+int main(int argc, char** argv) {
+  // Report numbers follow the user's locale, as in the desktop program.
+  std::setlocale(LC_NUMERIC, "");
+  std::ios::sync_with_stdio(false);
+  std::vector<std::string> args(argv + 1, argv + argc);
+  velkora::cli::CliIo io{std::cin, std::cout, std::cerr};
+  const int code = velkora::cli::runCli(args, io);
+  std::cout.flush();
+  return code;
+}
