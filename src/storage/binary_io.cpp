@@ -1,6 +1,7 @@
 #include "storage/binary_io.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
