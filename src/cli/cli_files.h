@@ -25,8 +25,6 @@ class StreamMessageSink : public MessageSink {
   std::ostream& out_;
 };
 
-inline constexpr std::string_view kKindUsage = "[--kind force|power]";
-
 // "force" or "power".
 std::optional<TestKind> parseTestKind(std::string_view text);
 std::string_view testKindName(TestKind kind);
