@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "reports/jump_analysis.h"
+
 namespace velkora {
 
 void Recording::prepare(int32_t port, RecordingMode recordingMode, int32_t recordingLimit,
@@ -46,9 +48,18 @@ float forceAt(const MeasurementStore& store, int32_t index, ForceChannel channel
     }
     case ForceChannel::Velocity:
     case ForceChannel::Displacement:
-    case ForceChannel::Power:
-      // Derived from the jump analysis; nothing to derive until it has run.
-      return 0.0f;
+    case ForceChannel::Power: {
+      // Derived from the jump analysis of a power test: the running impulse over the subject's mass
+      // is the velocity, its running sum (one term per millisecond) the displacement in centimetres.
+      // Nothing to derive before the analysis has run or without a positive mass.
+      const float M = jumpMass(store);
+      if (!(M > 0)) return 0.0f;
+      if (channel == ForceChannel::Displacement) return store.jump.impulseSum[index] / (10 * M);
+      const float velocity = store.jump.impulse[index] / M;
+      if (channel == ForceChannel::Velocity) return velocity;
+      const float force = forceAt(store, index, ForceChannel::Vector);
+      return force * velocity;
+    }
   }
   return 0.0f;
 }

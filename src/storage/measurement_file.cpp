@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "reports/jump_analysis.h"
 #include "storage/archive_string.h"
 #include "storage/binary_io.h"
 
@@ -171,7 +172,7 @@ bool loadMeasurement(const std::string& path, MeasurementStore& store, SubjectIn
       return false;
   }
   applyMeasurement(*record, store, subject);
-
+  if (store.testKind == TestKind::Power) computeJumpResults(store);
   return true;
 }
 

@@ -1,0 +1,147 @@
+#include "reports/jump_analysis.h"
+
+namespace velkora {
+
+float contactForce(const MeasurementStore& store, int32_t index) {
+  return forceAt(store, index, ForceChannel::Vertical) + forceAt(store, index, ForceChannel::Horizontal);
+}
+
+void computeJumpResults(MeasurementStore& store) {
+  JumpResults& jump = store.jump;
+  const int32_t n = store.sampleCount.load(std::memory_order_acquire);
+  jump.peakIndex = 0;
+  jump.baseline = 0.0f;
+  jump.analysed = true;
+  if (n < 1) return;
+
+  // Weight baseline: the mean vector force times one sample interval, in newton-seconds per sample.
+  float sum = 0.0f;
+  for (int32_t i = 0; i < n; ++i) {
+    const float force = forceAt(store, i, ForceChannel::Vector);
+    sum += force / 1000;
+  }
+  const float m = sum / n;
+  jump.baseline = m;
+
+  float p = 0.0f;
+  float q = 0.0f;
+  float best = 0.0f;
+  for (int32_t k = 0; k < n; ++k) {
+    const float force = forceAt(store, k, ForceChannel::Vector);
+    p = (force / 1000 + p) - m;
+    jump.impulse[k] = p;
+    q = q + p;
+    jump.impulseSum[k] = q;
+    if (p > best) {  // a later equal impulse does not move the peak
+      best = p;
+      jump.peakIndex = k;
+    }
+  }
+}
+
+JumpHeights computeJumpHeights(const MeasurementStore& store, float bodyWeightKg) {
+  const int32_t n = store.sampleCount.load(std::memory_order_acquire);
+  const float W = bodyWeightKg;
+  JumpHeights h;
+
+  // 95 % of the body-weight force; the unweighting starts with the first of 11 samples below it.
+  const float T = W * 9.81 * 0.95;
+  int32_t run = 0;
+  int32_t u = 0;
+  for (int32_t i = 0; i < n; ++i) {
+    if (contactForce(store, i) < T) {
+      ++run;
+      if (run > 10) {
+        u = i - 10;
+        break;
+      }
+    } else {
+      run = 0;
+    }
+  }
+  h.unweightingStart = u;
+
+  h.takeOffIndex = n;
+  for (int32_t i = u; i < n; ++i) {
+    const float force = contactForce(store, i);
+    if (force <= 20) {
+      h.takeOffIndex = i;
+      break;
+    }
+  }
+
+  h.windowStart = h.takeOffIndex > 1000 ? h.takeOffIndex - 1000 : 0;
+  float S = 0.0f;
+  for (int32_t i = h.windowStart; i < h.takeOffIndex; ++i) {
+    const float force = contactForce(store, i);
+    S += force;
+  }
+
+  h.touchDownIndex = n;
+  for (int32_t i = h.takeOffIndex + 1; i < n; ++i) {
+    if (contactForce(store, i) > 20) {
+      h.touchDownIndex = i;
+      break;
+    }
+  }
+
+  // Mean net acceleration over the window times its length. Without a body weight there is no mass
+  // to divide by, and a take-off at the first sample leaves no window: no velocity is derived then.
+  const int32_t L = h.takeOffIndex - h.windowStart;
+  if (W > 0 && L > 0) {
+    h.takeOffVelocity = L * ((S / L - 9.81 * W) / W) / 1000;
+    h.heightByImpulse = h.takeOffVelocity * h.takeOffVelocity / 19.62;
+  }
+
+  h.flightTime = h.touchDownIndex - h.takeOffIndex;
+  // Evaluated from the left in double, so a flight of a whole minute does not overflow an int.
+  h.heightByFlightTime = 1.22625 * h.flightTime * h.flightTime / 10000;
+  return h;
+}
+
+PhaseExtremes computePhaseExtremes(const MeasurementStore& store) {
+  const int32_t n = store.sampleCount.load(std::memory_order_acquire);
+  PhaseExtremes e;
+  if (n < 1) return e;
+  // A peak left from an earlier, longer recording must not reach past this one.
+  int32_t peak = store.jump.peakIndex;
+  if (peak < 0) peak = 0;
+  if (peak > n - 1) peak = n - 1;
+
+  for (int32_t i = 0; i <= peak; ++i) {
+    const float force = forceAt(store, i, ForceChannel::Vertical);
+    const float velocity = forceAt(store, i, ForceChannel::Velocity);
+    const float power = forceAt(store, i, ForceChannel::Power);
+    const float displacement = forceAt(store, i, ForceChannel::Displacement);
+    if (force > e.takeOffMaxForce) e.takeOffMaxForce = force;
+    if (velocity > e.takeOffMaxVelocity) e.takeOffMaxVelocity = velocity;
+    if (power > e.takeOffMaxPower) e.takeOffMaxPower = power;
+    if (displacement < e.takeOffMinDisplacement) e.takeOffMinDisplacement = displacement;
+  }
+  for (int32_t i = peak + 1; i < n; ++i) {
+    const float force = forceAt(store, i, ForceChannel::Vertical);
+    const float velocity = forceAt(store, i, ForceChannel::Velocity);
+    const float power = forceAt(store, i, ForceChannel::Power);
+    const float displacement = forceAt(store, i, ForceChannel::Displacement);
+    if (force > e.touchDownMaxForce) e.touchDownMaxForce = force;
+    if (velocity < e.touchDownMinVelocity) e.touchDownMinVelocity = velocity;
+    if (power < e.touchDownMinPower) e.touchDownMinPower = power;
+    if (displacement > e.touchDownMaxDisplacement) e.touchDownMaxDisplacement = displacement;
+  }
+  return e;
+}
+
+float jumpMass(const MeasurementStore& store) {
+  if (store.testKind != TestKind::Power || !store.jump.analysed) return 0.0f;
+  const float M = 1000 * store.jump.baseline / 9.81;
+  return M;
+}
+
+float accelerationAt(const MeasurementStore& store, int32_t index) {
+  const float M = jumpMass(store);
+  if (!(M > 0)) return 0.0f;
+  const float force = forceAt(store, index, ForceChannel::Vector);
+  return (force - 1000 * store.jump.baseline) / M;
+}
+
+}  // namespace velkora

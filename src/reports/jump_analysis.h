@@ -1,0 +1,56 @@
+#pragma once
+// Kinematics of a jump recorded by the power test: the running impulse of the net force and its
+// peak, the take-off and touch-down with the two jump heights, and the extremes of the take-off and
+// touch-down phases. Everything is single precision and summed in sample order.
+
+#include <cstdint>
+
+#include "acquisition/measurement_store.h"
+
+namespace velkora {
+
+struct JumpHeights {
+  int32_t unweightingStart = 0;     // first of 11 samples below 95 % of the body-weight force
+  int32_t takeOffIndex = 0;         // first contact force of at most 20 N from unweightingStart on
+  int32_t windowStart = 0;          // first sample of the impulse window (up to 1000 samples)
+  int32_t touchDownIndex = 0;       // first contact force above 20 N after the take-off
+  float takeOffVelocity = 0.0f;     // m/s
+  float heightByImpulse = 0.0f;     // m
+  int32_t flightTime = 0;           // ms
+  float heightByFlightTime = 0.0f;  // cm
+};
+
+struct PhaseExtremes {
+  float takeOffMaxForce = 0.0f;
+  float takeOffMaxVelocity = 0.0f;
+  float takeOffMaxPower = 0.0f;
+  float takeOffMinDisplacement = 0.0f;
+  float touchDownMaxForce = 0.0f;
+  float touchDownMinVelocity = 0.0f;
+  float touchDownMinPower = 0.0f;
+  float touchDownMaxDisplacement = 0.0f;
+};
+
+// Vertical plus horizontal force of one sample, the plain sum that decides contact with the plate.
+float contactForce(const MeasurementStore& store, int32_t index);
+
+// Recomputes the running impulse, its running sum, the peak and the weight baseline of the store's
+// recording, and marks the analysis as describing it.
+void computeJumpResults(MeasurementStore& store);
+
+// Take-off, touch-down and both jump heights. Without a body weight (0 kg, nothing weighed) or with an
+// empty impulse window the take-off velocity and the height from it are 0.
+JumpHeights computeJumpHeights(const MeasurementStore& store, float bodyWeightKg);
+
+// Extremes of force, velocity, power and displacement before and after the impulse peak.
+PhaseExtremes computePhaseExtremes(const MeasurementStore& store);
+
+// The subject's mass in kilograms from the weight baseline; 0 unless the store holds an analysed
+// power test.
+float jumpMass(const MeasurementStore& store);
+
+// Net acceleration of the centre of gravity in m/s² at one sample: (vector force − weight) / mass.
+// 0 unless the store holds an analysed power test with a positive mass.
+float accelerationAt(const MeasurementStore& store, int32_t index);
+
+}  // namespace velkora
