@@ -1,0 +1,78 @@
+#include "acquisition/plate_link.h"
+
+#include <system_error>
+
+namespace velkora {
+
+bool PlateLink::startLink(Recording& recording) {
+  if (running()) return false;
+
+  recorder_.setActive(&recording);
+  recording.stopped.store(0, std::memory_order_release);
+  recording.sampleCount.store(0, std::memory_order_release);
+  recording.waiting.store(recording.waitForStart != 0 ? 1 : 0, std::memory_order_release);
+  plateLost_.store(false, std::memory_order_release);
+  lossStatus_.store(TransportStatus::Ok, std::memory_order_release);
+  bytesReceived_.store(0, std::memory_order_relaxed);
+
+  if (recording.transport != 0) {
+    serialRunning_.store(true, std::memory_order_release);
+    transport_ = transports_.serialTransport(recording.portIndex);
+    return openAndRun();
+  }
+  // The USB plate must be present before the link counts as running.
+  std::unique_ptr<PlateTransport> usb = transports_.usbTransport();
+  if (!usb->probe()) return false;
+  usbRunning_.store(true, std::memory_order_release);
+  transport_ = std::move(usb);
+  return openAndRun();
+}
+
+bool PlateLink::openAndRun() {
+  if (transport_->open() != TransportStatus::Ok) return false;
+  stopRequest_.store(false, std::memory_order_release);
+  try {
+    reader_ = std::thread([this] { readerLoop(); });
+  } catch (const std::system_error&) {
+    transport_->close();
+    return false;
+  }
+  return true;
+}
+
+void PlateLink::stopLink() {
+  if (!running()) return;
+  if (reader_.joinable()) {
+    stopRequest_.store(true, std::memory_order_release);
+    reader_.join();
+  }
+  if (transport_) {
+    transport_->close();
+    transport_.reset();
+  }
+  usbRunning_.store(false, std::memory_order_release);
+  serialRunning_.store(false, std::memory_order_release);
+}
+
+void PlateLink::readerLoop() {
+  while (!stopRequest_.load(std::memory_order_acquire)) {
+    const ReadResult got = transport_->read(buffer_, sizeof buffer_, kLinkReadTimeout);
+    switch (got.status) {
+      case TransportStatus::Ok:
+        decoder_.feed(buffer_, got.count);
+        bytesReceived_.fetch_add(got.count, std::memory_order_relaxed);
+        break;
+      case TransportStatus::Timeout:
+        break;
+      case TransportStatus::NoDevice:
+      case TransportStatus::Disconnected:
+      case TransportStatus::Io:
+        // Nothing more will come; the recording keeps what it has and the user is told.
+        lossStatus_.store(got.status, std::memory_order_release);
+        plateLost_.store(true, std::memory_order_release);
+        return;
+    }
+  }
+}
+
+}  // namespace velkora

@@ -1,0 +1,26 @@
+#include "acquisition/power_test.h"
+
+namespace velkora {
+
+float bodyWeightFromSamples(const SampleBuffer& samples, float coefficientVertical) {
+  int32_t sum = 0;  // at most 2000 * 4095: no overflow
+  for (int32_t i = kWeighingFirst; i < kWeighingFirst + kWeighingUsed; ++i) sum += samples.vertical[i];
+  // The product is single precision as the counts and coefficient are; the division runs in double
+  // with the single-precision 9.81 widened.
+  const float newtons = static_cast<float>(sum) * coefficientVertical;
+  return static_cast<float>(static_cast<double>(newtons) / kWeighingUsed / static_cast<double>(9.81f));
+}
+
+void smoothVertical(SampleBuffer& samples, int32_t n) {
+  if (n <= 3) return;
+  int32_t* v = samples.vertical;
+  // Walk forward keeping the unsmoothed previous value, so no copy of the channel is needed.
+  int32_t previous = v[0];
+  for (int32_t i = 1; i <= n - 3; ++i) {
+    const int32_t current = v[i];
+    v[i] = (previous + current + v[i + 1]) / 3;
+    previous = current;
+  }
+}
+
+}  // namespace velkora

@@ -1,0 +1,142 @@
+#pragma once
+// A simulated force plate: a small physical model of what stands on the plate, turned into the
+// plate's own 4-byte frames, 1000 per second. It stands in for the USB plate under --simulate and in
+// tests and benchmarks.
+//
+// Scenarios, one per link start, in turn (see parseSimulation for the syntax):
+//   empty                  the unloaded plate
+//   stand[:MASS]           a subject of MASS kg standing quietly (75)
+//   pushes[:COUNT[:PEAK[:DURATION[:HORIZONTAL[:PAUSE]]]]]
+//                          COUNT pushes (3), each a half sine of PEAK newtons vertical (800) and
+//                          HORIZONTAL newtons horizontal (100), DURATION ms long (400), with PAUSE ms
+//                          of unloaded plate before each push (600); unloaded afterwards
+//   jump[:MASS[:FLIGHT[:QUIET]]]
+//                          a countermovement jump of a MASS kg subject (75): QUIET ms of standing
+//                          (2500), unweighting, braking and propulsion, a flight of FLIGHT ms (450),
+//                          landing, standing
+//   mass[:KG]              a calibration mass of KG kg (20) resting on the plate
+//   hmass[:KG]             a calibration mass of KG kg pulling horizontally
+//   calibration[:KG]       the three calibration steps in turn: empty/mass:KG/hmass:KG
+//   silent                 the plate is there but sends nothing
+//   absent                 no plate: the link cannot start
+//   unplug[:MS[:MASS]]     a standing subject (75) whose plate is unplugged after MS ms (1000)
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "acquisition/plate_transport.h"
+
+namespace velkora {
+
+inline constexpr double kSimulatedGravity = 9.81;
+inline constexpr std::string_view kDefaultScenario = "jump";
+
+enum class ScenarioKind : int32_t { Empty, Stand, Pushes, Jump, Mass, HorizontalMass, Silent, Absent, Unplug };
+
+struct Scenario {
+  ScenarioKind kind = ScenarioKind::Empty;
+  double mass = 75.0;          // kg: subject (stand, jump, unplug) or calibration mass (mass, hmass)
+  int32_t count = 3;           // pushes
+  double peak = 800.0;         // N, vertical peak of a push
+  int32_t duration = 400;      // ms of one push
+  double horizontal = 100.0;   // N, horizontal peak of a push
+  int32_t pause = 600;         // ms of unloaded plate before each push
+  int32_t flight = 450;        // ms in the air
+  int32_t quiet = 2500;        // ms of quiet standing before the jump
+  int32_t unplugAfter = 1000;  // ms of frames before the plate goes away
+};
+
+// The plate itself: how forces become counts.
+struct PlateModel {
+  int32_t offsetVertical = 148;      // counts of the unloaded plate
+  int32_t offsetHorizontal = 2048;   // the horizontal channel is bipolar, centred at mid-scale
+  double coefficientVertical = 1.0;  // newtons per count, as the default calibration assumes
+  double coefficientHorizontal = 1.0;
+  int32_t noiseCounts = 1;  // deterministic noise of each channel, +- counts
+};
+
+struct SimulationPlan {
+  std::vector<Scenario> scenarios;  // taken in turn, one per link start, cycling
+  bool fast = false;                // test clock: frames as fast as the reader takes them
+};
+
+// Parses "ITEM[/ITEM...][,fast]" where ITEM is "NAME[:NUMBER...]" as listed above; empty text is the
+// default scenario. On failure returns false with a one-line reason in `error`.
+bool parseSimulation(std::string_view text, SimulationPlan& plan, std::string& error);
+
+// One scenario played on the model: forces and counts as pure functions of the time in ms.
+class SimulatedPlate {
+ public:
+  explicit SimulatedPlate(const Scenario& scenario, const PlateModel& model = {});
+
+  const Scenario& scenario() const { return scenario_; }
+  // Forces in newtons at millisecond `ms` since the scenario began (no noise).
+  void forces(int64_t ms, double& vertical, double& horizontal) const;
+  // Raw 12-bit counts of the frame sent at millisecond `ms`, noise included.
+  void counts(int64_t ms, int32_t& vertical, int32_t& horizontal) const;
+  // Writes `frames` frames starting at millisecond `firstMs` into out[0 .. 4 * frames).
+  void fillFrames(int64_t firstMs, size_t frames, uint8_t* out) const;
+
+  // Jump phases: first sample in the air and first sample of the landing.
+  int64_t takeOffMs() const { return takeOff_; }
+  int64_t touchDownMs() const { return takeOff_ + scenario_.flight; }
+
+ private:
+  void jumpForces(int64_t ms, double& vertical, double& horizontal) const;
+  double pushForce(int64_t t, double amplitude) const;
+
+  Scenario scenario_;
+  PlateModel model_;
+  double weight_ = 0.0;         // N
+  double pushAmplitude_ = 0.0;  // N, sized so the take-off speed gives the configured flight
+  double landingAmplitude_ = 0.0;
+  int64_t takeOff_ = 0;
+};
+
+enum class SimulationClock { RealTime, Test };
+
+// The simulated plate as a transport: in real time the frames become due one per millisecond from
+// the open and are handed out in chunks of about 10 ms; under the test clock every read gets as many
+// frames as fit.
+class SimulatedPlateTransport final : public PlateTransport {
+ public:
+  SimulatedPlateTransport(const Scenario& scenario, SimulationClock clock, const PlateModel& model = {})
+      : plate_(scenario, model), clock_(clock) {}
+
+  TransportStatus open() override;
+  ReadResult read(uint8_t* buffer, size_t capacity, std::chrono::milliseconds timeout) override;
+  void close() override { open_ = false; }
+  bool probe() override { return plate_.scenario().kind != ScenarioKind::Absent; }
+
+  int64_t framesSent() const { return nextMs_; }
+
+ private:
+  SimulatedPlate plate_;
+  SimulationClock clock_;
+  bool open_ = false;
+  int64_t nextMs_ = 0;
+  std::chrono::steady_clock::time_point start_{};
+};
+
+// The USB plate replaced by the simulation; serial ports still go to `serial`.
+class SimulatedTransportFactory final : public TransportFactory {
+ public:
+  SimulatedTransportFactory(SimulationPlan plan, TransportFactory& serial, const PlateModel& model = {})
+      : plan_(std::move(plan)), serial_(serial), model_(model) {}
+  std::unique_ptr<PlateTransport> usbTransport() override;
+  std::unique_ptr<PlateTransport> serialTransport(int32_t portIndex) override {
+    return serial_.serialTransport(portIndex);
+  }
+  const SimulationPlan& plan() const { return plan_; }
+
+ private:
+  SimulationPlan plan_;
+  TransportFactory& serial_;
+  PlateModel model_;
+  size_t next_ = 0;
+};
+
+}  // namespace velkora
