@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "reports/cell_format.h"
 #include "reports/jump_analysis.h"
 
 namespace velkora {
@@ -21,7 +22,33 @@ __attribute__((format(printf, 2, 3))) void appendFormatted(ReportRows& rows, con
   rows.appendCell(std::string_view(buffer, static_cast<size_t>(len)));
 }
 
-void appendRangeCell(ReportRows& rows, int32_t a, int32_t b) { appendFormatted(rows, "%8d%s%8d", a + 1, " -", b); }
+// The interval cells, "%8d%s%8d" of a + 1, " -" and b.
+void appendRangeCell(ReportRows& rows, int32_t a, int32_t b) {
+  char buffer[48];
+  int len = formatIntCell(buffer, static_cast<int64_t>(a) + 1, 8);
+  buffer[len++] = ' ';
+  buffer[len++] = '-';
+  len += formatIntCell(buffer + len, b, 8);
+  rows.appendCell(std::string_view(buffer, static_cast<size_t>(len)));
+}
+
+// A mean formatted "%6.<decimals>f" (the format given for values the fast path leaves alone).
+void appendMean(ReportRows& rows, float value, int decimals, const char* format, std::string_view point) {
+  char buffer[64];
+  const int len = formatFixedCell(buffer, value, 6, decimals, point);
+  if (len < 0) {
+    appendFormatted(rows, format, static_cast<double>(value));
+    return;
+  }
+  rows.appendCell(std::string_view(buffer, static_cast<size_t>(len)));
+}
+
+// A whole number cut from a mean, "%6d".
+void appendWhole(ReportRows& rows, float value) {
+  char buffer[32];
+  const int len = formatIntCell(buffer, truncateToInt(value), 6);
+  rows.appendCell(std::string_view(buffer, static_cast<size_t>(len)));
+}
 
 int32_t sampleCountOf(const MeasurementStore& store) {
   const int32_t n = store.sampleCount.load(std::memory_order_acquire);
@@ -64,15 +91,16 @@ void fillIntervalReport(const MeasurementStore& store, int32_t interval, bool by
       }
       const int32_t count = b - a;
       appendRangeCell(rows, a, b);
-      appendFormatted(rows, "%6d", static_cast<int>(truncateToInt(peakV / count)));
-      appendFormatted(rows, "%6d", static_cast<int>(truncateToInt(meanV / count)));
-      appendFormatted(rows, "%6d", static_cast<int>(truncateToInt(peakH / count)));
-      appendFormatted(rows, "%6d", static_cast<int>(truncateToInt(meanH / count)));
+      appendWhole(rows, peakV / count);
+      appendWhole(rows, meanV / count);
+      appendWhole(rows, peakH / count);
+      appendWhole(rows, meanH / count);
     }
     return;
   }
 
   const int32_t n = sampleCountOf(store);
+  const std::string_view point = localeDecimalPoint();
   resetRows(report, forceIntervalColumns, n, interval, 40);
   for (int32_t a = 0; a < n; a += interval) {
     const int32_t b = n - a > interval ? a + interval : n;
@@ -84,9 +112,9 @@ void fillIntervalReport(const MeasurementStore& store, int32_t interval, bool by
     }
     const int32_t count = b - a;
     appendRangeCell(rows, a, b);
-    appendFormatted(rows, "%6.1f", static_cast<double>(vertical / count));
-    appendFormatted(rows, "%6.1f", static_cast<double>(horizontal / count));
-    appendFormatted(rows, "%6.1f", static_cast<double>(vector / count));
+    appendMean(rows, vertical / count, 1, "%6.1f", point);
+    appendMean(rows, horizontal / count, 1, "%6.1f", point);
+    appendMean(rows, vector / count, 1, "%6.1f", point);
   }
 }
 
@@ -94,6 +122,7 @@ void fillPowerReport(const MeasurementStore& store, int32_t interval, DigitalRep
   if (interval < 1) interval = 1;
   ReportRows& rows = report.rows;
   const int32_t n = sampleCountOf(store);
+  const std::string_view point = localeDecimalPoint();
   resetRows(report, powerIntervalColumns, n, interval, 48);
   for (int32_t a = 0; a < n; a += interval) {
     const int32_t b = n - a > interval ? a + interval : n;
@@ -108,11 +137,11 @@ void fillPowerReport(const MeasurementStore& store, int32_t interval, DigitalRep
     }
     const int32_t count = b - a;
     appendRangeCell(rows, a, b);
-    appendFormatted(rows, "%6d", static_cast<int>(truncateToInt((vertical + horizontal) / count)));
-    appendFormatted(rows, "%6.2f", static_cast<double>(acceleration / count));
-    appendFormatted(rows, "%6.4f", static_cast<double>(velocity / count));
-    appendFormatted(rows, "%6.2f", static_cast<double>(displacement / count));
-    appendFormatted(rows, "%6d", static_cast<int>(truncateToInt(power / count)));
+    appendWhole(rows, (vertical + horizontal) / count);
+    appendMean(rows, acceleration / count, 2, "%6.2f", point);
+    appendMean(rows, velocity / count, 4, "%6.4f", point);
+    appendMean(rows, displacement / count, 2, "%6.2f", point);
+    appendWhole(rows, power / count);
   }
 }
 
