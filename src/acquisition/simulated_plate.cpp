@@ -204,7 +204,7 @@ SimulatedPlate::SimulatedPlate(const Scenario& scenario, const PlateModel& model
   };
   double low = 0.0;
   double high = 50.0 * weight_;
-  for (int i = 0; i < 100; ++i) {
+  for (int i = 0; i < 64; ++i) {
     const double mid = 0.5 * (low + high);
     (netImpulse(mid) < wanted ? low : high) = mid;
   }
