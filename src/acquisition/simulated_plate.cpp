@@ -18,7 +18,7 @@ constexpr double kUnweightingDepth = 0.6;  // of the body weight
 constexpr int64_t kPush = 400;             // ms of braking and propulsion
 constexpr double kPushFloor = 60.0;        // N: the feet leave the plate at once, not by a slow fade
 constexpr int64_t kLanding = 200;          // ms
-constexpr double kHorizontalShare = 0.05;  // of the vertical excess, forward on take-off, back on landing
+constexpr double kHorizontalShare = 0.05;  // of the vertical excess; forward and back again, no net impulse
 constexpr int64_t kRealTimeChunk = 10;     // ms of frames handed out together in real time
 
 // Standing sway: whole periods only, so that it carries no net impulse.
@@ -237,7 +237,7 @@ void SimulatedPlate::jumpForces(int64_t ms, double& vertical, double& horizontal
   t -= kUnweighting;
   if (t < kPush) {
     vertical = pushForce(t, pushAmplitude_);
-    horizontal = kHorizontalShare * pushAmplitude_ * std::sin(kPi * static_cast<double>(t) / kPush);
+    horizontal = kHorizontalShare * pushAmplitude_ * std::sin(2.0 * kPi * static_cast<double>(t) / kPush);
     return;
   }
   t -= kPush;
@@ -247,9 +247,8 @@ void SimulatedPlate::jumpForces(int64_t ms, double& vertical, double& horizontal
   }
   t -= scenario_.flight;
   if (t < kLanding) {
-    const double s = std::sin(kPi * static_cast<double>(t) / kLanding);
-    vertical = weight_ + landingAmplitude_ * s;
-    horizontal = -kHorizontalShare * landingAmplitude_ * s;
+    vertical = weight_ + landingAmplitude_ * std::sin(kPi * static_cast<double>(t) / kLanding);
+    horizontal = -kHorizontalShare * landingAmplitude_ * std::sin(2.0 * kPi * static_cast<double>(t) / kLanding);
     return;
   }
   t -= kLanding;
