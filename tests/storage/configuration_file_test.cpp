@@ -107,8 +107,7 @@ TEST(ConfigurationFile, WrongTagWarnsThenReportsIncompatibleAndChangesNothing) {
     Settings s;
     CollectingMessageSink messages;
     EXPECT_TRUE(loadConfiguration(dir.file("c"), s.target(), messages)) << "a tag mismatch counts as success";
-    EXPECT_EQ(messages.messages,
-              (std::vector<std::string>{"Warning - make new calibration!", "Incompatible data"}));
+    EXPECT_EQ(messages.messages, (std::vector<std::string>{"Warning - make new calibration!", "Incompatible data"}));
     EXPECT_EQ(encodeConfiguration(s.app, s.calibration, s.graph),
               encodeConfiguration(AppSettings{}, CalibrationSet{}, GraphSettings{}));
   }
@@ -162,11 +161,11 @@ TEST(ConfigurationFile, CalibrationWarningBoundsAreSinglePrecisionAndShownOnce) 
     bool warns;
   };
   const Case cases[] = {
-      {1.0f, 1.0f, true},           // both uncalibrated: still one warning
-      {0.9999995f, 3.0f, true},     // inside the interval
-      {1.00002f, 3.0f, false},      // outside
-      {3.0f, 1.000005f, true},      // the horizontal one alone
-      {0.999999f, 1.00001f, false}, // the bounds themselves are outside
+      {1.0f, 1.0f, true},            // both uncalibrated: still one warning
+      {0.9999995f, 3.0f, true},      // inside the interval
+      {1.00002f, 3.0f, false},       // outside
+      {3.0f, 1.000005f, true},       // the horizontal one alone
+      {0.999999f, 1.00001f, false},  // the bounds themselves are outside
   };
   for (const Case& c : cases) {
     std::string file = handMadeFile();
