@@ -29,7 +29,7 @@ class FeedTransport final : public PlateTransport {
   TransportStatus open() override {
     std::lock_guard lock(mutex_);
     ++opens;
-    return openStatus;
+    return failFromOpen != 0 && opens >= failFromOpen ? TransportStatus::Io : TransportStatus::Ok;
   }
   ReadResult read(uint8_t* buffer, size_t capacity, std::chrono::milliseconds timeout) override {
     std::unique_lock lock(mutex_);
@@ -57,7 +57,7 @@ class FeedTransport final : public PlateTransport {
     ready_.notify_all();
   }
 
-  TransportStatus openStatus = TransportStatus::Ok;
+  int failFromOpen = 0;  // the first open (counting from 1) that fails; 0: none does
   int opens = 0;
   int closes = 0;
 

@@ -85,7 +85,7 @@ TEST(PlateLink, AbsentUsbPlateFailsWithNothingRunningButTheRecordingIsReset) {
   rig.link.stopLink();
 }
 
-TEST(PlateLink, FailedSerialOpenKeepsTheLinkCountedAsRunningUntilStopped) {
+TEST(PlateLink, FailedOpenKeepsTheLinkCountedAsRunningUntilStopped) {
   TempDir dir;
   SystemTransportFactory factory({.serialPortPrefix = dir.file("ttyS")});  // no ports there
   LinkRig rig(factory);
@@ -98,6 +98,19 @@ TEST(PlateLink, FailedSerialOpenKeepsTheLinkCountedAsRunningUntilStopped) {
   EXPECT_FALSE(rig.link.startLink(rig.rec())) << "every start fails until stopLink";
   rig.link.stopLink();
   EXPECT_FALSE(rig.link.running());
+
+  // The USB plate answers the probe but then fails to open: counted as running until stopped.
+  FeedTransport usb;
+  usb.failFromOpen = 2;
+  ScriptedFactory scripted;
+  scripted.makeUsb = [&] { return std::make_unique<BorrowedTransport>(usb); };
+  LinkRig usbRig(scripted);
+  EXPECT_FALSE(usbRig.link.startLink(usbRig.rec()));
+  EXPECT_TRUE(usbRig.link.usbRunning());
+  EXPECT_FALSE(usbRig.link.startLink(usbRig.rec()));
+  EXPECT_EQ(scripted.usbRequests, 1);
+  usbRig.link.stopLink();
+  EXPECT_FALSE(usbRig.link.running());
 
   // A port index outside COM1..COM5 never opens anything.
   Recording r{.portIndex = 5, .transport = 1};
