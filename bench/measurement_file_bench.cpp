@@ -55,7 +55,7 @@ void BM_LoadFullFile(benchmark::State& state) {
   auto target = std::make_unique<MeasurementStore>();
   SubjectInfo subject;
   for (auto _ : state) {
-    if (!loadMeasurement(f.path, *target, subject, f.messages)) state.SkipWithError("load failed");
+    if (!loadMeasurement(f.path, TestKind::Force, *target, subject, f.messages)) state.SkipWithError("load failed");
     benchmark::DoNotOptimize(target->channels.vertical[kMaxSamples - 1]);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *

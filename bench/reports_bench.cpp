@@ -96,7 +96,7 @@ void BM_OpenPowerFileToJumpReports(benchmark::State& state) {
   DigitalReport summary;
   DigitalReport height;
   for (auto _ : state) {
-    if (!loadMeasurement(path, *store, subject, messages)) state.SkipWithError("load failed");
+    if (!loadMeasurement(path, TestKind::Power, *store, subject, messages)) state.SkipWithError("load failed");
     fillSummaryReport(*store, summary);
     fillHeightReport(*store, height);
     benchmark::DoNotOptimize(height.rows.cell(0, 1).data());

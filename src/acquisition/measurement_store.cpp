@@ -15,8 +15,8 @@ void Recording::prepare(int32_t port, RecordingMode recordingMode, int32_t recor
   waitForStart = waitForStartForce ? 1 : 0;
   startThreshold = threshold;
   // Float-to-int conversion truncates toward zero, as every conversion of computed values does.
-  offsetVertical = static_cast<int32_t>(calibration.offsetVertical);
-  offsetHorizontal = static_cast<int32_t>(calibration.offsetHorizontal);
+  offsetVertical = truncateToInt(calibration.offsetVertical);
+  offsetHorizontal = truncateToInt(calibration.offsetHorizontal);
 }
 
 int32_t RepetitionTable::rows() const {

@@ -10,8 +10,8 @@
 
 namespace velkora {
 
-inline constexpr int32_t kMaxSamples = 61000;    // 61 s at one sample per millisecond
-inline constexpr int32_t kMaxRepetitions = 25;   // rows of the repetition table
+inline constexpr int32_t kMaxSamples = 61000;   // 61 s at one sample per millisecond
+inline constexpr int32_t kMaxRepetitions = 25;  // rows of the repetition table
 
 enum class ForceChannel : int32_t {
   Vertical = 0,
@@ -41,13 +41,13 @@ struct CalibrationSet {
 
 // The request and running state of one acquisition.
 struct Recording {
-  int32_t portIndex = 0;    // 0..4 for COM1..COM5
-  int32_t transport = 0;    // 0 = USB plate, anything else = serial port portIndex
+  int32_t portIndex = 0;  // 0..4 for COM1..COM5
+  int32_t transport = 0;  // 0 = USB plate, anything else = serial port portIndex
   std::atomic<int32_t> stopped{0};
   std::atomic<int32_t> sampleCount{0};
   int32_t waitForStart = 0;
   RecordingMode mode = RecordingMode::Timed;
-  int32_t limit = 0;        // samples (Timed) or repetitions (Repetitions)
+  int32_t limit = 0;  // samples (Timed) or repetitions (Repetitions)
   std::atomic<int32_t> waiting{0};
   std::atomic<int32_t> liveVertical{0};
   std::atomic<int32_t> liveHorizontal{0};
@@ -78,19 +78,19 @@ struct JumpResults {
   float impulse[kMaxSamples];     // running impulse of the net force
   float impulseSum[kMaxSamples];  // running sum of the impulse
   int32_t peakIndex = 0;
-  float baseline = 0.0f;          // body weight in newton-seconds per sample
+  float baseline = 0.0f;  // body weight in newton-seconds per sample
   bool analysed = false;
 };
 
 // The single current test.
 struct MeasurementStore {
-  Recording recording;           // the test recording; its samples point at `channels`
+  Recording recording;  // the test recording; its samples point at `channels`
   SampleBuffer channels;
   std::atomic<int32_t> sampleCount{0};  // samples the rest of the program may read
-  CalibrationSet calibration;    // the set in force when the data were recorded
-  int32_t testTime = 0;          // start of the test, seconds since 1970 (low 32 bits)
+  CalibrationSet calibration;           // the set in force when the data were recorded
+  int32_t testTime = 0;                 // start of the test, seconds since 1970 (low 32 bits)
   RepetitionTable repetitions;
-  float bodyWeight = 0.0f;       // kg, from the last body-weight measurement
+  float bodyWeight = 0.0f;  // kg, from the last body-weight measurement
   TestKind testKind = TestKind::Force;
   std::atomic<int32_t> recordingAvailable{0};
   std::atomic<int32_t> saved{1};
@@ -100,10 +100,21 @@ struct MeasurementStore {
   MeasurementStore(const MeasurementStore&) = delete;
   MeasurementStore& operator=(const MeasurementStore&) = delete;
 
-  // Prepares the store for a new test once the link has started: takes the plate's calibration,
-  // marks the data unavailable, stamps the start time and empties counts and the jump analysis.
+  // Prepares the store for a new test: takes the plate's calibration, marks the data unavailable,
+  // stamps the start time and empties counts and the jump analysis. Call it before the link starts:
+  // the reader thread may record the first frame as soon as the link runs, and must see the reset.
   void resetForNewTest(const CalibrationSet& currentCalibration, int64_t nowSeconds);
 };
+
+// A computed value cut toward zero to a whole number, as every conversion of computed values is.
+// Values beyond the int32 range are clamped and NaN gives 0, so hostile calibration values from a
+// file never make the conversion undefined.
+inline int32_t truncateToInt(double value) {
+  if (!(value == value)) return 0;
+  if (value >= 2147483648.0) return INT32_MAX;
+  if (value <= -2147483649.0) return INT32_MIN;
+  return static_cast<int32_t>(value);
+}
 
 // Force in newtons of one stored sample, from the store's channels and calibration. The caller keeps
 // index within 0..60999. The kinematic channels come from the jump analysis when it has run on the

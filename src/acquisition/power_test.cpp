@@ -5,10 +5,11 @@ namespace velkora {
 float bodyWeightFromSamples(const SampleBuffer& samples, float coefficientVertical) {
   int32_t sum = 0;  // at most 2000 * 4095: no overflow
   for (int32_t i = kWeighingFirst; i < kWeighingFirst + kWeighingUsed; ++i) sum += samples.vertical[i];
-  // The product is single precision as the counts and coefficient are; the division runs in double
-  // with the single-precision 9.81 widened.
+  // Sum times coefficient and the division by the sample count stay single precision; only the
+  // division by g runs in double, with the single-precision 9.81 widened.
   const float newtons = static_cast<float>(sum) * coefficientVertical;
-  return static_cast<float>(static_cast<double>(newtons) / kWeighingUsed / static_cast<double>(9.81f));
+  const float perSample = newtons / kWeighingUsed;
+  return static_cast<float>(static_cast<double>(perSample) / static_cast<double>(9.81f));
 }
 
 void smoothVertical(SampleBuffer& samples, int32_t n) {

@@ -18,7 +18,7 @@ void SampleRecorder::recordFrame(int32_t vertical, int32_t horizontal) {
     // The start force is the signed sum of both forces, computed in double and truncated.
     const double force = static_cast<double>(v) * static_cast<double>(calibration_.coefficientVertical) +
                          static_cast<double>(h) * static_cast<double>(calibration_.coefficientHorizontal);
-    if (static_cast<int32_t>(force) < r->startThreshold) return;
+    if (truncateToInt(force) < r->startThreshold) return;
     r->waiting.store(0, std::memory_order_release);
     clearRepetition();
     return;  // the frame that reached the start force is not stored
@@ -51,23 +51,22 @@ void SampleRecorder::recordFrame(int32_t vertical, int32_t horizontal) {
         inRepetition_ = 1;
         if (v > repMaxVertical_) {
           repMaxVertical_ = v;
-          repetitions_.peakVertical[k] = static_cast<int32_t>(static_cast<float>(v) * calibration_.coefficientVertical);
+          repetitions_.peakVertical[k] = truncateToInt(static_cast<float>(v) * calibration_.coefficientVertical);
         }
         repSumVertical_ += v;
         repSamples_ += 1;
         if (h > repMaxHorizontal_) {
           repMaxHorizontal_ = h;
-          repetitions_.peakHorizontal[k] =
-              static_cast<int32_t>(static_cast<float>(h) * calibration_.coefficientHorizontal);
+          repetitions_.peakHorizontal[k] = truncateToInt(static_cast<float>(h) * calibration_.coefficientHorizontal);
         }
         repSumHorizontal_ += h;
       } else if (inRepetition_ == 1) {
         int32_t meanV = 0;
         int32_t meanH = 0;
         if (repSamples_ != 0) {
-          meanV = static_cast<int32_t>(static_cast<float>(repSumVertical_ / repSamples_) * calibration_.coefficientVertical);
-          meanH = static_cast<int32_t>(static_cast<float>(repSumHorizontal_ / repSamples_) *
-                                       calibration_.coefficientHorizontal);
+          meanV = truncateToInt(static_cast<float>(repSumVertical_ / repSamples_) * calibration_.coefficientVertical);
+          meanH =
+              truncateToInt(static_cast<float>(repSumHorizontal_ / repSamples_) * calibration_.coefficientHorizontal);
         }
         repetitions_.meanVertical[k] = meanV;
         repetitions_.meanHorizontal[k] = meanH;

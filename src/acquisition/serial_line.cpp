@@ -70,6 +70,8 @@ TransportStatus SerialLine::open() {
   // request, which does no harm.
   int lines = TIOCM_DTR | TIOCM_RTS;
   (void)::ioctl(fd, TIOCMBIS, &lines);
+  // Only one program reads the plate at a time (root can still open it, which is fine).
+  (void)::ioctl(fd, TIOCEXCL);
   ::tcflush(fd, TCIOFLUSH);  // start from the bytes that arrive from now on
   fd_ = fd;
   return TransportStatus::Ok;

@@ -1,7 +1,5 @@
 #include "cli/cli_files.h"
 
-#include <cctype>
-
 #include "storage/measurement_file.h"
 
 namespace velkora::cli {
@@ -18,9 +16,7 @@ TestKind testKindForPath(std::string_view path) {
   const std::string_view ext = kPowerFileExtension;
   if (path.size() < ext.size()) return TestKind::Force;
   const std::string_view tail = path.substr(path.size() - ext.size());
-  for (size_t k = 0; k < ext.size(); ++k)
-    if (std::tolower(static_cast<unsigned char>(tail[k])) != ext[k]) return TestKind::Force;
-  return TestKind::Power;
+  return tail == ext ? TestKind::Power : TestKind::Force;
 }
 
 bool takeKindOption(const std::vector<std::string>& args, size_t& i, std::optional<TestKind>& kind, bool& invalid) {
@@ -35,9 +31,8 @@ bool takeKindOption(const std::vector<std::string>& args, size_t& i, std::option
 
 bool loadForCli(const std::string& path, std::optional<TestKind> kindOverride, MeasurementStore& store,
                 SubjectInfo& subject, CliIo& io) {
-  store.testKind = kindOverride.value_or(testKindForPath(path));
   StreamMessageSink sink(io.err);
-  return loadMeasurement(path, store, subject, sink);
+  return loadMeasurement(path, kindOverride.value_or(testKindForPath(path)), store, subject, sink);
 }
 
 }  // namespace velkora::cli

@@ -36,7 +36,7 @@ TestKind testKindForPath(std::string_view path);
 // the value is missing or not a test kind.
 bool takeKindOption(const std::vector<std::string>& args, size_t& i, std::optional<TestKind>& kind, bool& invalid);
 
-// Sets the store's test kind (the override, else the one the name implies) and loads the file.
+// Loads the file as the test kind the override gives, else the one the name implies.
 // On failure the program's message is on io.err and the command should exit with kExitFailure.
 bool loadForCli(const std::string& path, std::optional<TestKind> kindOverride, MeasurementStore& store,
                 SubjectInfo& subject, CliIo& io);

@@ -13,5 +13,10 @@ int main(int argc, char** argv) {
   velkora::cli::CliIo io{std::cin, std::cout, std::cerr};
   const int code = velkora::cli::runCli(args, io);
   std::cout.flush();
+  // Output that did not reach its file (a full disk, a closed pipe) is a failure, not a success.
+  if (!std::cout && code == velkora::cli::kExitOk) {
+    std::cerr << "velkora-cli: could not write the output\n";
+    return velkora::cli::kExitFailure;
+  }
   return code;
 }

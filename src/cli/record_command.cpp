@@ -2,11 +2,13 @@
 // file, with the program's own store, recorder, plate link and file code.
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -48,6 +50,7 @@ class InterruptGuard {
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;  // progress output on stderr is not cut by the interrupt
     installed_ = ::sigaction(SIGINT, &action, &previous_) == 0;
   }
   ~InterruptGuard() {
@@ -189,10 +192,22 @@ int runRecord(const std::vector<std::string>& args, CliIo& io) {
 
   StreamMessageSink messages(io.err);
   CalibrationSet& calibration = program::currentCalibration;
-  if (!request.config.empty() &&
-      !loadConfiguration(request.config, {program::appSettings, program::currentCalibration, program::graphSettings},
-                         messages))
-    return kExitFailure;
+  // As at the program's start, the configuration's messages are shown and its result is ignored:
+  // whatever the file could not supply keeps its default.
+  if (!request.config.empty())
+    loadConfiguration(request.config, {program::appSettings, program::currentCalibration, program::graphSettings},
+                      messages);
+
+  // Find out now, not after a minute of recording, that the file cannot be written.
+  {
+    std::filesystem::path folder = std::filesystem::path(request.output).parent_path();
+    if (folder.empty()) folder = ".";
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec) || ::access(folder.c_str(), W_OK) != 0) {
+      io.err << "velkora-cli record: cannot write into " << folder.string() << '\n';
+      return kExitFailure;
+    }
+  }
 
   MeasurementStore& store = program::measurementStore;
   SampleRecorder recorder(calibration, store.repetitions);
@@ -308,7 +323,9 @@ const CliRegistration registration{
     {"record", kUsage,
      "record a force test (for a time or a number of repetitions, from the start force) or a power test (body "
      "weight first, then the jump) into a measurement file; --port N reads COMn instead of the USB plate, "
-     "--simulate replaces the plate by the simulated one; Ctrl+C stops and saves",
+     "--simulate replaces the plate by the simulated one (SCENARIO: ITEM[/ITEM...][,fast] with items empty, "
+     "stand[:KG], pushes[:COUNT[:PEAK[:MS[:HORIZONTAL[:PAUSE]]]]], jump[:KG[:FLIGHT_MS[:QUIET_MS]]], mass[:KG], "
+     "hmass[:KG], calibration[:KG], silent, absent, unplug[:MS[:KG]]; default jump); Ctrl+C stops and saves",
      runRecord}};
 
 }  // namespace

@@ -66,13 +66,6 @@ void resetRows(DigitalReport& report, const ReportColumnTable& table, int32_t it
 
 }  // namespace
 
-int32_t truncateToInt(float value) {
-  if (!(value == value)) return 0;
-  if (value >= 2147483648.0f) return INT32_MAX;
-  if (value < -2147483648.0f) return INT32_MIN;
-  return static_cast<int32_t>(value);
-}
-
 void fillIntervalReport(const MeasurementStore& store, int32_t interval, bool byRepetition, DigitalReport& report) {
   if (interval < 1) interval = 1;
   ReportRows& rows = report.rows;

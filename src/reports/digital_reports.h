@@ -29,7 +29,4 @@ void fillDigitalReport(const MeasurementStore& store, int32_t interval, DigitalR
 // Text shown instead of the impulse height when no body weight was measured.
 inline constexpr std::string_view kNoBodyWeight = "no body weight";
 
-// A float cut toward zero to a whole number; values beyond the int range are clamped, NaN gives 0.
-int32_t truncateToInt(float value);
-
 }  // namespace velkora

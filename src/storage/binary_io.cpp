@@ -1,13 +1,11 @@
 #include "storage/binary_io.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <vector>
 
 namespace velkora {
 namespace {
@@ -28,18 +26,22 @@ bool writeAll(int fd, const char* data, size_t size) {
 }  // namespace
 
 bool writeFileAtomically(const std::string& path, std::string_view contents) {
-  // mkstemp in the target's own directory keeps the rename on one file system.
-  std::vector<char> tmpl(path.begin(), path.end());
-  const char suffix[] = ".tmp-XXXXXX";
-  tmpl.insert(tmpl.end(), suffix, suffix + sizeof suffix);  // includes the terminator
-  const int fd = ::mkstemp(tmpl.data());
+  // The temporary file lies in the target's own directory so the rename stays on one file system.
+  // It is created with the mode of an ordinary new file (0666 less the umask), without touching the
+  // process-wide umask.
+  static std::atomic<uint32_t> counter{0};
+  int fd = -1;
+  std::string tmpPath;
+  for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+    char suffix[64];
+    std::snprintf(suffix, sizeof suffix, ".tmp-%ld-%u", static_cast<long>(::getpid()),
+                  static_cast<unsigned>(counter.fetch_add(1, std::memory_order_relaxed)));
+    tmpPath = path + suffix;
+    fd = ::open(tmpPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return false;
+  }
   if (fd < 0) return false;
-  const std::string tmpPath(tmpl.data());
   bool ok = writeAll(fd, contents.data(), contents.size()) && ::fsync(fd) == 0;
-  // Keep the permissions an ordinary new file would get rather than mkstemp's 0600.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ok = ::fchmod(fd, 0666 & ~mask) == 0 && ok;
   ok = ::close(fd) == 0 && ok;
   if (ok) ok = std::rename(tmpPath.c_str(), path.c_str()) == 0;
   if (!ok) ::unlink(tmpPath.c_str());

@@ -150,7 +150,8 @@ bool saveMeasurement(const std::string& path, MeasurementStore& store, const Sub
   return true;
 }
 
-bool loadMeasurement(const std::string& path, MeasurementStore& store, SubjectInfo& subject, MessageSink& messages) {
+bool loadMeasurement(const std::string& path, TestKind kind, MeasurementStore& store, SubjectInfo& subject,
+                     MessageSink& messages) {
   std::string bytes;
   if (!readWholeFile(path, bytes, kMaxFileBytes)) {
     messages.showMessage(msg::kErrorOpeningFile);
@@ -172,7 +173,8 @@ bool loadMeasurement(const std::string& path, MeasurementStore& store, SubjectIn
       return false;
   }
   applyMeasurement(*record, store, subject);
-  if (store.testKind == TestKind::Power) computeJumpResults(store);
+  store.testKind = kind;
+  if (kind == TestKind::Power) computeJumpResults(store);
   return true;
 }
 

@@ -66,8 +66,10 @@ bool saveMeasurement(const std::string& path, MeasurementStore& store, const Sub
                      MessageSink& messages);
 
 // Reads the whole file and changes the store and the subject only when every field was there and
-// valid. The caller sets store.testKind first.
-bool loadMeasurement(const std::string& path, MeasurementStore& store, SubjectInfo& subject, MessageSink& messages);
+// valid. `kind` is the kind of test the file is opened as (Open Force or Open Power); it becomes the
+// store's test kind only with a successful load, and a power test's jump analysis runs on the data.
+bool loadMeasurement(const std::string& path, TestKind kind, MeasurementStore& store, SubjectInfo& subject,
+                     MessageSink& messages);
 
 // The start time as seconds since 1970: the file keeps the low 32 bits, read as unsigned so times
 // after January 2038 stay right (until 2106).

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -16,6 +17,14 @@ TEST(PowerTest, BodyWeightUsesSamples10To2009) {
   EXPECT_NEAR(bodyWeightFromSamples(*buffer, 0.5f), 50.0f, 1e-4f);
   buffer->vertical[10] += 2000;  // one sample inside the window counts
   EXPECT_NEAR(bodyWeightFromSamples(*buffer, 1.0f), 100.0f + 1.0f / 9.81f, 1e-4f);
+
+  // The division by 2000 is single precision: 1569600 / 2000 rounds to 784.79999 before g, which
+  // prints 79.9999924 where a division in double would print 80.
+  for (int32_t i = 0; i < kWeighingSamples; ++i) buffer->vertical[i] = 784;
+  for (int32_t i = 10; i < 10 + 1600; ++i) buffer->vertical[i] = 785;  // S = 1569600
+  char printed[32];
+  std::snprintf(printed, sizeof printed, "%.9g", bodyWeightFromSamples(*buffer, 1.0f));
+  EXPECT_STREQ(printed, "79.9999924");
 }
 
 TEST(PowerTest, ThreePointSmoothingLeavesTheEndsAndTruncatesTowardZero) {

@@ -89,7 +89,7 @@ TEST_F(InfoCommand, PrintsEveryFieldOfTheFile) {
 }
 
 TEST_F(InfoCommand, KindFollowsTheExtensionUnlessOverridden) {
-  const std::string power = makeFile("jump.TSR");
+  const std::string power = makeFile("jump.tsr");
   const std::string force = makeFile("b.vkr");
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"info", power}, "power"},
@@ -133,7 +133,7 @@ TEST_F(InfoCommand, UsageErrorsAndLoadFailures) {
 
 TEST(CliFiles, TestKindForPath) {
   EXPECT_EQ(testKindForPath("/data/x.tsr"), TestKind::Power);
-  EXPECT_EQ(testKindForPath("X.Tsr"), TestKind::Power);
+  EXPECT_EQ(testKindForPath("X.TSR"), TestKind::Force) << "the extension is matched exactly";
   EXPECT_EQ(testKindForPath("x.vkr"), TestKind::Force);
   EXPECT_EQ(testKindForPath("tsr"), TestKind::Force);
   EXPECT_EQ(testKindForPath("x.tsr.bak"), TestKind::Force);

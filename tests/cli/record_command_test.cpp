@@ -44,10 +44,9 @@ CliResult record(std::vector<std::string> args) {
 // The saved file, read back by the program's own loader.
 std::unique_ptr<MeasurementStore> load(const std::string& path, TestKind kind) {
   auto store = std::make_unique<MeasurementStore>();
-  store->testKind = kind;
   SubjectInfo subject;
   CollectingMessageSink messages;
-  EXPECT_TRUE(loadMeasurement(path, *store, subject, messages)) << path;
+  EXPECT_TRUE(loadMeasurement(path, kind, *store, subject, messages)) << path;
   return store;
 }
 
@@ -113,6 +112,24 @@ TEST(RecordCommand, AbsentOrLostPlate) {
   r = record({"--power", "3", "--simulate=unplug:1000,fast", "--output", dir.file("w.tsr")});
   EXPECT_EQ(r.code, kExitFailure);
   EXPECT_FALSE(std::filesystem::exists(dir.file("w.tsr")));
+}
+
+TEST(RecordCommand, ConfigurationCutShortKeepsDefaultsAndUnwritableOutputFailsBeforeRecording) {
+  TempDir dir;
+  // A configuration file cut after the port block: the calibration keeps its defaults, as at the
+  // program's start, and the test is recorded.
+  std::string config = "Velkora_V1.0";
+  config.append("\x00\x00\x00\x00\x00\x00", 6);
+  velkora::testing::writeFile(dir.file("short.cfg"), config);
+  CliResult r = record({"--force-time", "1", "--start-force", "0", "--config", dir.file("short.cfg"),
+                        "--simulate=stand,fast", "--output", dir.file("c.vkr")});
+  EXPECT_EQ(r.code, kExitOk) << r.err;
+  EXPECT_EQ(load(dir.file("c.vkr"), TestKind::Force)->sampleCount.load(), 1000);
+
+  // A folder that does not exist is found out before the subject steps on the plate.
+  r = record({"--force-time", "1", "--simulate=stand", "--output", dir.file("missing/x.vkr")});
+  EXPECT_EQ(r.code, kExitFailure);
+  EXPECT_EQ(r.err.find("recording"), std::string::npos) << r.err;
 }
 
 TEST(RecordCommand, RefusesWrongCommandLines) {

@@ -289,15 +289,15 @@ TEST_F(ReportCommands, LoadingAPowerFileRunsTheAnalysis) {
   auto store = std::make_unique<MeasurementStore>();
   SubjectInfo subject;
   CollectingMessageSink messages;
-  store->testKind = TestKind::Power;
-  ASSERT_TRUE(loadMeasurement(path, *store, subject, messages));
+  ASSERT_TRUE(loadMeasurement(path, TestKind::Power, *store, subject, messages));
+  EXPECT_EQ(store->testKind, TestKind::Power);
   EXPECT_TRUE(store->jump.analysed);
   EXPECT_EQ(store->jump.peakIndex, 1999);  // end of the push: the mean force is below 1231 N
   EXPECT_GT(forceAt(*store, 1999, ForceChannel::Velocity), 0.0f);
 
   store->jump.peakIndex = 77;
-  store->testKind = TestKind::Force;
-  ASSERT_TRUE(loadMeasurement(path, *store, subject, messages));
+  ASSERT_TRUE(loadMeasurement(path, TestKind::Force, *store, subject, messages));
+  EXPECT_EQ(store->testKind, TestKind::Force);
   EXPECT_FALSE(store->jump.analysed);
   EXPECT_EQ(store->jump.peakIndex, 77);
   EXPECT_EQ(forceAt(*store, 1999, ForceChannel::Velocity), 0.0f);

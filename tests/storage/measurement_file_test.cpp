@@ -155,7 +155,9 @@ struct Target {
     store->saved = 0;
     store->jump.analysed = true;
   }
-  bool load(const std::string& path) { return loadMeasurement(path, *store, subject, messages); }
+  bool load(const std::string& path, TestKind kind = TestKind::Force) {
+    return loadMeasurement(path, kind, *store, subject, messages);
+  }
 };
 
 TEST(MeasurementFile, WritesEveryFieldInOrder) {
@@ -202,7 +204,7 @@ TEST(MeasurementFile, LoadThenSaveReproducesTheFileByteForByte) {
     EXPECT_EQ(s.calibration.coefficientVertical, 0.98f);
     EXPECT_EQ(s.bodyWeight, 76.5f);
     EXPECT_EQ(s.testTime, 1700000000);
-    EXPECT_EQ(s.testKind, TestKind::Power) << "the kind is the caller's, not the file's";
+    EXPECT_EQ(s.testKind, TestKind::Force) << "the kind is the one the file is opened as";
     EXPECT_EQ(s.recordingAvailable.load(), 1);
     EXPECT_EQ(s.saved.load(), 1);
     EXPECT_EQ(t.subject.name, kName66);
