@@ -116,6 +116,10 @@ inline int32_t truncateToInt(double value) {
   return static_cast<int32_t>(value);
 }
 
+// The start time as seconds since 1970: the store and the files keep the low 32 bits, read as
+// unsigned so times after January 2038 stay right (until 2106).
+inline int64_t testTimeSeconds(int32_t testTime) { return static_cast<uint32_t>(testTime); }
+
 // Force in newtons of one stored sample, from the store's channels and calibration. The caller keeps
 // index within 0..60999. The kinematic channels come from the jump analysis when it has run on the
 // store's data and yield 0 otherwise.

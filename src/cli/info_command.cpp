@@ -104,7 +104,7 @@ int runInfo(const std::vector<std::string>& args, CliIo& io) {
       << "coefficientHorizontal: " << formatFloat(store.calibration.coefficientHorizontal) << '\n'
       << "sampleCount: " << store.sampleCount.load() << '\n'
       << "repetitionCount: " << store.repetitions.rows() << '\n'
-      << "startTime: " << formatStartTime(testTimeSeconds(store)) << '\n'
+      << "startTime: " << formatStartTime(testTimeSeconds(store.testTime)) << '\n'
       << "testKind: " << testKindName(store.testKind) << '\n';
   out.flush();
   return kExitOk;

@@ -70,24 +70,33 @@ struct ReportOptions {
   std::optional<std::string> output;
 };
 
+// Takes the --kind and --interval options both commands share. Returns true when args[i] was one of
+// them (advancing past its value); `bad` is set, after the message, when the value was wrong.
+bool takeSharedOption(const std::vector<std::string>& args, size_t& i, ReportOptions& o, std::string_view command,
+                      CliIo& io, bool& bad) {
+  std::string value;
+  bool missing = false;
+  bool invalid = false;
+  bad = false;
+  if (takeKindOption(args, i, o.testKind, invalid)) {
+    if (invalid) io.err << "velkora-cli " << command << ": --kind needs force or power\n";
+    bad = invalid;
+    return true;
+  }
+  if (takeOption(args, i, "--interval", value, missing)) {
+    bad = missing || !parseInterval(value, o.interval);
+    if (bad) io.err << "velkora-cli " << command << ": --interval needs a whole number from 1 on\n";
+    return true;
+  }
+  return false;
+}
+
 int runReport(const std::vector<std::string>& args, CliIo& io) {
   ReportOptions o;
   for (size_t i = 0; i < args.size(); ++i) {
-    std::string value;
-    bool missing = false;
-    bool invalid = false;
-    if (takeKindOption(args, i, o.testKind, invalid)) {
-      if (invalid) {
-        io.err << "velkora-cli report: --kind needs force or power\n";
-        return kExitUsage;
-      }
-      continue;
-    }
-    if (takeOption(args, i, "--interval", value, missing)) {
-      if (missing || !parseInterval(value, o.interval)) {
-        io.err << "velkora-cli report: --interval needs a whole number from 1 on\n";
-        return kExitUsage;
-      }
+    bool bad = false;
+    if (takeSharedOption(args, i, o, "report", io, bad)) {
+      if (bad) return kExitUsage;
       continue;
     }
     if (args[i].starts_with("--")) {
@@ -129,12 +138,9 @@ int runExportCsv(const std::vector<std::string>& args, CliIo& io) {
   for (size_t i = 0; i < args.size(); ++i) {
     std::string value;
     bool missing = false;
-    bool invalid = false;
-    if (takeKindOption(args, i, o.testKind, invalid)) {
-      if (invalid) {
-        io.err << "velkora-cli export-csv: --kind needs force or power\n";
-        return kExitUsage;
-      }
+    bool bad = false;
+    if (takeSharedOption(args, i, o, "export-csv", io, bad)) {
+      if (bad) return kExitUsage;
       continue;
     }
     if (takeOption(args, i, "--report", value, missing)) {
@@ -144,13 +150,6 @@ int runExportCsv(const std::vector<std::string>& args, CliIo& io) {
         return kExitUsage;
       }
       o.kind = kind;
-      continue;
-    }
-    if (takeOption(args, i, "--interval", value, missing)) {
-      if (missing || !parseInterval(value, o.interval)) {
-        io.err << "velkora-cli export-csv: --interval needs a whole number from 1 on\n";
-        return kExitUsage;
-      }
       continue;
     }
     if (takeOption(args, i, "--separator", value, missing)) {

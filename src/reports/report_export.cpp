@@ -82,8 +82,7 @@ bool copySelectedText(const DigitalReport& report, std::span<const int32_t> sele
 }
 
 std::string testDateLine(int32_t testTime) {
-  // The start time is kept as the low 32 bits of the clock; read unsigned it stays right past 2038.
-  const std::time_t when = static_cast<std::time_t>(static_cast<uint32_t>(testTime));
+  const std::time_t when = static_cast<std::time_t>(testTimeSeconds(testTime));
   std::tm local{};
   char date[32] = "";
   char time[32] = "";

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "acquisition/measurement_store.h"
 #include "app/messages.h"
 #include "reports/report_table.h"
 

@@ -178,6 +178,5 @@ bool loadMeasurement(const std::string& path, TestKind kind, MeasurementStore& s
   return true;
 }
 
-int64_t testTimeSeconds(const MeasurementStore& store) { return static_cast<uint32_t>(store.testTime); }
 
 }  // namespace velkora

@@ -71,8 +71,4 @@ bool saveMeasurement(const std::string& path, MeasurementStore& store, const Sub
 bool loadMeasurement(const std::string& path, TestKind kind, MeasurementStore& store, SubjectInfo& subject,
                      MessageSink& messages);
 
-// The start time as seconds since 1970: the file keeps the low 32 bits, read as unsigned so times
-// after January 2038 stay right (until 2106).
-int64_t testTimeSeconds(const MeasurementStore& store);
-
 }  // namespace velkora

@@ -1,28 +1,19 @@
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/cli_command.h"
+#include "support/cli_runner.h"
 
 namespace velkora::cli {
 namespace {
 
-struct Result {
-  int code;
-  std::string out;
-  std::string err;
-};
+using Result = velkora::testing::CliResult;
 
 Result decode(const std::string& bytes, std::vector<std::string> args = {}) {
   args.insert(args.begin(), "decode");
-  std::istringstream in(bytes);
-  std::ostringstream out;
-  std::ostringstream err;
-  CliIo io{in, out, err};
-  const int code = runCli(args, io);
-  return {code, out.str(), err.str()};
+  return velkora::testing::runCommandLine(args, bytes);
 }
 
 TEST(DecodeCommand, PrintsOneLinePerFrameAcrossResynchronisation) {

@@ -11,25 +11,15 @@
 #include "cli/cli_command.h"
 #include "cli/cli_files.h"
 #include "storage/measurement_file.h"
+#include "support/cli_runner.h"
 #include "support/temp_dir.h"
 
 namespace velkora::cli {
 namespace {
 
-struct CliResult {
-  int code;
-  std::string out;
-  std::string err;
-};
+using velkora::testing::CliResult;
 
-CliResult run(const std::vector<std::string>& args) {
-  std::istringstream in;
-  std::ostringstream out;
-  std::ostringstream err;
-  CliIo io{in, out, err};
-  const int code = runCli(args, io);
-  return {code, out.str(), err.str()};
-}
+CliResult run(const std::vector<std::string>& args) { return velkora::testing::runCommandLine(args); }
 
 // Runs with the local time zone set to UTC and puts the previous one back.
 class InfoCommand : public ::testing::Test {

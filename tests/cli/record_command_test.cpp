@@ -16,6 +16,7 @@
 #include "cli/cli_command.h"
 #include "reports/jump_analysis.h"
 #include "storage/measurement_file.h"
+#include "support/cli_runner.h"
 #include "support/temp_dir.h"
 
 extern char** environ;
@@ -25,20 +26,13 @@ namespace {
 
 using velkora::testing::TempDir;
 
-struct CliResult {
-  int code;
-  std::string err;
-};
+using velkora::testing::CliResult;
 
 CliResult record(std::vector<std::string> args) {
   args.insert(args.begin(), "record");
-  std::istringstream in;
-  std::ostringstream out;
-  std::ostringstream err;
-  CliIo io{in, out, err};
-  const int code = runCli(args, io);
-  EXPECT_EQ(out.str(), "") << "progress and messages go to stderr";
-  return {code, err.str()};
+  CliResult result = velkora::testing::runCommandLine(args);
+  EXPECT_EQ(result.out, "") << "progress and messages go to stderr";
+  return result;
 }
 
 // The saved file, read back by the program's own loader.

@@ -13,25 +13,15 @@
 #include "cli/cli_command.h"
 #include "reports/jump_analysis.h"
 #include "storage/measurement_file.h"
+#include "support/cli_runner.h"
 #include "support/temp_dir.h"
 
 namespace velkora::cli {
 namespace {
 
-struct CliResult {
-  int code;
-  std::string out;
-  std::string err;
-};
+using velkora::testing::CliResult;
 
-CliResult run(const std::vector<std::string>& args) {
-  std::istringstream in;
-  std::ostringstream out;
-  std::ostringstream err;
-  CliIo io{in, out, err};
-  const int code = runCli(args, io);
-  return {code, out.str(), err.str()};
-}
+CliResult run(const std::vector<std::string>& args) { return velkora::testing::runCommandLine(args); }
 
 std::vector<std::string> lines(const std::string& text, const std::string& end) {
   std::vector<std::string> result;
@@ -167,6 +157,8 @@ TEST_F(ReportCommands, WrongCommandLinesAndFiles) {
                                                {"report", "digital", path, "extra"},
                                                {"report", "digital", path, "--kind", "jump"},
                                                {"export-csv"},
+                                               {"export-csv", path, "--interval", "0"},
+                                               {"export-csv", path, "--kind", "jump"},
                                                {"export-csv", path, "--separator", ";;"},
                                                {"export-csv", path, "--report", "summary"},
                                                {"export-csv", path, "--bogus"},

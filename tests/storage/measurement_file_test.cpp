@@ -371,12 +371,12 @@ TEST(MeasurementFile, StartTimeIsUnsignedSeconds) {
   TempDir dir;
   auto store = std::make_unique<MeasurementStore>();
   store->resetForNewTest(CalibrationSet{}, 3000000000LL);  // 2065
-  EXPECT_EQ(testTimeSeconds(*store), 3000000000LL);
+  EXPECT_EQ(testTimeSeconds(store->testTime), 3000000000LL);
   CollectingMessageSink messages;
   ASSERT_TRUE(saveMeasurement(dir.file("t.vkr"), *store, SubjectInfo{}, messages));
   Target t;
   ASSERT_TRUE(t.load(dir.file("t.vkr")));
-  EXPECT_EQ(testTimeSeconds(*t.store), 3000000000LL);
+  EXPECT_EQ(testTimeSeconds(t.store->testTime), 3000000000LL);
 }
 
 }  // namespace
