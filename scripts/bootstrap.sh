@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          clang-14 libclang-rt-14-dev locales)
+          clang-14 libclang-rt-14-dev locales libcli11-dev
+          qt6-base-dev qt6-multimedia-dev qt6-svg-dev fonts-dejavu-core xvfb xauth)
 
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then

@@ -1,35 +1,10 @@
-// Support code for the tests (the file name lets the test glob pick it up).
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <fstream>
-#include <iterator>
-#include <stdexcept>
+#include <filesystem>
 
 #include "support/temp_dir.h"
 
 namespace velkora::testing {
-
-TempDir::TempDir() {
-  std::string tmpl = (std::filesystem::temp_directory_path() / "velkora-test-XXXXXX").string();
-  if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = tmpl;
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
-}
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 
 TEST(TempDir, RemovesItsFilesWhenDone) {
   std::filesystem::path where;
