@@ -52,14 +52,14 @@ BarScales drawBarGraph(DeviceContext& dc, const Rect& area, const RepetitionTabl
 
   const int32_t a = area.left, b = area.top, c = area.right, d = area.bottom;
   const int32_t rows = repetitions.rows();
-  const int32_t slots = std::max(0, view.live ? view.repetitionTarget : rows);
-  const int32_t labelStep = slots < 15 ? 1 : 2;
+  const int32_t slotCount = std::max(0, view.live ? view.repetitionTarget : rows);
+  const int32_t labelStep = slotCount < 15 ? 1 : 2;
 
   BarScales scales;
   scales.plot = area;
-  scales.slots = slots;
+  scales.slotCount = slotCount;
   scales.axis = graphAxis(settings, view.y1Shown);
-  scales.xScale = static_cast<double>(c - a) / (slots + 1);
+  scales.xScale = static_cast<double>(c - a) / (slotCount + 1);
   // An axis without range has no scale: its frame and labels are drawn, bars are not.
   scales.barScale = axisScale(scales.axis, b, d);
   const GraphAxis& axis = scales.axis;
@@ -72,7 +72,7 @@ BarScales drawBarGraph(DeviceContext& dc, const Rect& area, const RepetitionTabl
     dc.line({a, y}, {c, y});
   }
 
-  for (int32_t k = 1; k <= slots; k += labelStep) {
+  for (int32_t k = 1; k <= slotCount; k += labelStep) {
     const int32_t x = slotX(scales, k);
     dc.line({x, d}, {x, paper ? d - 20 : d + 3});
     dc.text(paper ? Rect{x - 200, d - 20, x + 200, d - 60} : Rect{x - 20, d + 3, x + 20, d + 18}, formatInt(k),
@@ -156,7 +156,7 @@ LiveRepetition liveRepetition(const Recording& recording, const RepetitionTable&
 
 void drawLiveRepetition(DeviceContext& dc, const BarScales& scales, const LiveRepetition& live) {
   // Only a repetition the table can hold and the axis has a slot for; nothing on an axis without range.
-  if (live.index < 0 || live.index >= kMaxRepetitions || live.index >= scales.slots || scales.barScale == 0.0) return;
+  if (live.index < 0 || live.index >= kMaxRepetitions || live.index >= scales.slotCount || scales.barScale == 0.0) return;
   SavedTools saved(dc);
   const int32_t b = scales.plot.top, d = scales.plot.bottom;
   const int32_t x = slotX(scales, live.index + 1);

@@ -30,7 +30,7 @@ struct BarGraphView {
   int32_t selectedRepetition = 0;
   bool live = false;             // a repetition-counted force test is running
   int32_t liveBarsDrawn = 0;     // completed repetitions during the test
-  int32_t repetitionTarget = 0;  // the test's repetitions: the slots while it runs
+  int32_t repetitionTarget = 0;  // the test's repetitions: the slot count while it runs
   // Where the highlighted repetition's texts go on the screen (paper has its own, kPaperHighlightRects).
   std::array<Rect, 2> screenHighlightRects{Rect{100, 70, 640, 85}, Rect{100, 85, 640, 110}};
 };
@@ -38,7 +38,7 @@ struct BarGraphView {
 // What a drawing leaves for the mouse and for the live bars.
 struct BarScales {
   Rect plot;
-  int32_t slots = 0;
+  int32_t slotCount = 0;
   double xScale = 0.0;    // device units per repetition slot
   double barScale = 0.0;  // device units per newton; 0 when the axis has no range
   GraphAxis axis;
