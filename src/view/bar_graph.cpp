@@ -32,9 +32,7 @@ int32_t barBase(const GraphAxis& axis) {
   return 0;
 }
 
-int32_t slotX(const BarScales& scales, int32_t slot) {
-  return scales.plot.left + truncateToInt(slot * scales.xScale);
-}
+int32_t slotX(const BarScales& scales, int32_t slot) { return scales.plot.left + truncateToInt(slot * scales.xScale); }
 
 }  // namespace
 
@@ -114,8 +112,7 @@ BarScales drawBarGraph(DeviceContext& dc, const Rect& area, const RepetitionTabl
     const bool highlighted = r == view.selectedRepetition;
     const auto writeTexts = [&] {
       dc.text(textRects[0], formatPair("Force max vert. horiz.: %d  %d", values[0], values[2]), TextAlign::Center);
-      dc.text(textRects[1], formatPair("Force avrage vert. horiz.: %d  %d", values[1], values[3]),
-              TextAlign::Center);
+      dc.text(textRects[1], formatPair("Force avrage vert. horiz.: %d  %d", values[1], values[3]), TextAlign::Center);
     };
     dc.setBrush(highlighted ? kHighlightBrush : kBarBrush);
     if (highlighted && !paper) writeTexts();
@@ -156,7 +153,8 @@ LiveRepetition liveRepetition(const Recording& recording, const RepetitionTable&
 
 void drawLiveRepetition(DeviceContext& dc, const BarScales& scales, const LiveRepetition& live) {
   // Only a repetition the table can hold and the axis has a slot for; nothing on an axis without range.
-  if (live.index < 0 || live.index >= kMaxRepetitions || live.index >= scales.slotCount || scales.barScale == 0.0) return;
+  if (live.index < 0 || live.index >= kMaxRepetitions || live.index >= scales.slotCount || scales.barScale == 0.0)
+    return;
   SavedTools saved(dc);
   const int32_t b = scales.plot.top, d = scales.plot.bottom;
   const int32_t x = slotX(scales, live.index + 1);

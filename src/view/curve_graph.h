@@ -37,7 +37,7 @@ struct CurveScales {
   Rect plot;
   int32_t windowStart = 0;
   int32_t windowEnd = 0;
-  double xScale = 0.0;  // device units per sample; 0 when the window has a single sample
+  double xScale = 0.0;   // device units per sample; 0 when the window has a single sample
   double y1Scale = 0.0;  // device units per unit of the quantity; 0 when the axis has no range
   double y2Scale = 0.0;
   GraphAxis y1Axis;

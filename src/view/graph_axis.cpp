@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "acquisition/measurement_store.h"
-
 namespace velkora {
 
 int32_t shownParameter(int32_t parameter) { return std::clamp(parameter, 0, kGraphParameters - 1); }
@@ -25,11 +23,6 @@ GraphAxis graphAxis(const GraphSettings& settings, int32_t parameter) {
 double axisScale(const GraphAxis& axis, int32_t top, int32_t bottom) {
   if (axis.min >= axis.max) return 0.0;
   return static_cast<double>(bottom - top) / static_cast<double>(static_cast<int64_t>(axis.max) - axis.min);
-}
-
-int32_t axisY(float value, const GraphAxis& axis, double scale, int32_t bottom) {
-  const float fromMin = value - static_cast<float>(axis.min);
-  return bottom - truncateToInt(static_cast<double>(fromMin) * scale);
 }
 
 int32_t axisTickY(int64_t value, const GraphAxis& axis, double scale, int32_t bottom) {

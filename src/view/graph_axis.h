@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "acquisition/measurement_store.h"
 #include "app/settings.h"
 #include "view/device_context.h"
 
@@ -46,7 +47,10 @@ inline float clampToAxis(float value, const GraphAxis& axis) {
 
 // y of a value (single-precision difference to the minimum, as the recorded forces are) and of a
 // whole number (a tick): bottom - trunc((v - min) * scale).
-int32_t axisY(float value, const GraphAxis& axis, double scale, int32_t bottom);
+inline int32_t axisY(float value, const GraphAxis& axis, double scale, int32_t bottom) {
+  const float fromMin = value - static_cast<float>(axis.min);
+  return bottom - truncateToInt(static_cast<double>(fromMin) * scale);
+}
 int32_t axisTickY(int64_t value, const GraphAxis& axis, double scale, int32_t bottom);
 
 // Calls tick(v) for v = min, min + step, ... while v <= max, nothing when max < min; steps coarser

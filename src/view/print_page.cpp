@@ -25,8 +25,7 @@ void drawReportTable(DeviceContext& dc, const DigitalReport& report, int32_t fir
   const ReportColumnTable& columns = *report.columns;
   const int32_t columnCount = std::clamp(columns.count, 0, kMaxReportColumns);
   int32_t edges[kMaxReportColumns + 1] = {0};
-  for (int32_t i = 0; i < columnCount; ++i)
-    edges[i + 1] = edges[i] + columns.printWidths[static_cast<size_t>(i)];
+  for (int32_t i = 0; i < columnCount; ++i) edges[i + 1] = edges[i] + columns.printWidths[static_cast<size_t>(i)];
 
   drawBox(dc, 0, -400, kPageWidth, kReportBodyTop);
   for (int32_t i = 0; i < columnCount; ++i)

@@ -17,7 +17,7 @@
 
 namespace velkora {
 
-inline constexpr int32_t kPageWidth = 1900;             // the widest element, the report table
+inline constexpr int32_t kPageWidth = 1900;  // the widest element, the report table
 inline constexpr Rect kPageReadoutArea{0, -350, 1800, -450};
 inline constexpr Rect kPageCurveArea{120, -550, 1700, -1050};
 inline constexpr Rect kPageBarArea{120, -550, 1680, -1050};
@@ -30,8 +30,8 @@ struct PrintDocument {
   const GraphSettings& settings;
   std::string_view subjectName;
   PageContent content = PageContent::Blank;
-  CurveGraphView curve{};               // CurveGraph
-  BarGraphView bars{};                  // BarGraph
+  CurveGraphView curve{};                 // CurveGraph
+  BarGraphView bars{};                    // BarGraph
   const DigitalReport* report = nullptr;  // Report: its layout and rows as the list shows them
 };
 

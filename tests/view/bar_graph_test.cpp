@@ -119,8 +119,13 @@ TEST(BarGraph, BarsClampedHighlightedAndTheirHitRectangles) {
     Point point;
     std::optional<int32_t> repetition;
   };
-  const Click clicks[] = {{{370 - 12, 261}, 1}, {{370 - 12, 259}, std::nullopt}, {{290, 300}, std::nullopt},
-                          {{231, 300}, std::nullopt}, {{199, 150}, 0}, {{525 + 15, 349}, 2}, {{525, 350}, std::nullopt}};
+  const Click clicks[] = {{{370 - 12, 261}, 1},
+                          {{370 - 12, 259}, std::nullopt},
+                          {{290, 300}, std::nullopt},
+                          {{231, 300}, std::nullopt},
+                          {{199, 150}, 0},
+                          {{525 + 15, 349}, 2},
+                          {{525, 350}, std::nullopt}};
   for (const Click& c : clicks) EXPECT_EQ(repetitionAtPoint(scales, c.point), c.repetition) << c.point.x;
   EXPECT_EQ(dc.pen(), Pen{});
   EXPECT_EQ(dc.brush(), Brush{});
@@ -134,8 +139,8 @@ TEST(BarGraph, BaseAtZeroOrAtTheAxisLimit) {
     bool zeroLine;
   };
   // Plot height 200: -500..2000 puts zero 40 pixels above the bottom edge.
-  const Case cases[] = {{-500, 2000, 310, true}, {500, 2000, 350, false}, {0, 2000, 350, false},
-                        {-2000, -500, 150, false}};
+  const Case cases[] = {
+      {-500, 2000, 310, true}, {500, 2000, 350, false}, {0, 2000, 350, false}, {-2000, -500, 150, false}};
   RepetitionTable table;
   fill(table, {{-300, 1000, 700, 600}});
   for (const Case& c : cases) {

@@ -62,13 +62,16 @@ TEST(CurveGraph, TimeStepLabelsAndTheirPlaces) {
     std::vector<int32_t> x;
   };
   const Case cases[] = {
-      {0, 5000, {"0", "500", "1000", "1500", "2000", "2500", "3000", "3500", "4000", "4500", "5000"},
+      {0,
+       5000,
+       {"0", "500", "1000", "1500", "2000", "2500", "3000", "3500", "4000", "4500", "5000"},
        {60, 122, 184, 246, 308, 370, 432, 494, 556, 618, 680}},
       {2000, 2005, {"2000", "2001", "2002", "2003", "2004", "2005"}, {60, 184, 308, 432, 556, 680}},
       {0, 9, {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"}, {}},
       {0, 0, {"0"}, {60}},  // a single sample: one label at the left edge, no curve
   };
-  auto store = makeGraphStore(6000, [](int32_t i) { return i % 700; }, [](int32_t) { return 0; });
+  auto store = makeGraphStore(
+      6000, [](int32_t i) { return i % 700; }, [](int32_t) { return 0; });
   GraphSettings settings;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.end);
@@ -104,7 +107,8 @@ TEST(CurveGraph, AxisLabelsAutomaticStepAndZeroLines) {
       {0, 0, 5, {"0"}, false},  // no range: the one label it can, no curve
       {10, 0, 5, {}, false},    // minimum above maximum: no labels
   };
-  auto store = makeGraphStore(100, [](int32_t i) { return i; }, [](int32_t i) { return -i; });
+  auto store = makeGraphStore(
+      100, [](int32_t i) { return i; }, [](int32_t i) { return -i; });
   for (const Case& c : cases) {
     SCOPED_TRACE(c.min);
     GraphSettings settings;
@@ -154,7 +158,8 @@ TEST(CurveGraph, AxisLabelsAutomaticStepAndZeroLines) {
 }
 
 TEST(CurveGraph, HostileAxisSettingsFinishWithFewTicks) {
-  auto store = makeGraphStore(10, [](int32_t) { return 5; }, [](int32_t) { return 5; });
+  auto store = makeGraphStore(
+      10, [](int32_t) { return 5; }, [](int32_t) { return 5; });
   GraphSettings settings;
   settings.axisMin[0] = INT32_MIN;
   settings.axisMax[0] = INT32_MAX;
@@ -170,7 +175,7 @@ TEST(CurveGraph, HostileAxisSettingsFinishWithFewTicks) {
   EXPECT_GT(left, 1);
   EXPECT_LE(left, kMaxAxisTicks);
   EXPECT_NE(dc.findText("2147483646"), nullptr);  // one tick on the narrow axis, no overflow past it
-  for (const auto& s : dc.segments()) {  // ticks reach 3 pixels out of the plot, nothing further
+  for (const auto& s : dc.segments()) {           // ticks reach 3 pixels out of the plot, nothing further
     for (const Point& p : {s.from, s.to}) {
       EXPECT_GE(p.x, kPlot.left - 3);
       EXPECT_LE(p.x, kPlot.right + 3);
@@ -181,7 +186,8 @@ TEST(CurveGraph, HostileAxisSettingsFinishWithFewTicks) {
 }
 
 TEST(CurveGraph, ValuesAboveTheAxisRunAlongTheTopWhileTheReadoutShowsThem) {
-  auto store = makeGraphStore(11, [](int32_t i) { return i == 5 ? 3000 : 1000; }, [](int32_t) { return -2500; });
+  auto store = makeGraphStore(
+      11, [](int32_t i) { return i == 5 ? 3000 : 1000; }, [](int32_t) { return -2500; });
   GraphSettings settings;  // Y1 0..2000, Y2 (parameter 1) -2000..2000
   CurveGraphView view = windowView(0, 10);
   view.cursorLeft = 5;
@@ -194,8 +200,8 @@ TEST(CurveGraph, ValuesAboveTheAxisRunAlongTheTopWhileTheReadoutShowsThem) {
   EXPECT_EQ(y1.pen, kY1Pen);
   EXPECT_EQ(y2.pen, kY2Pen);
   ASSERT_EQ(y1.points.size(), 11u);
-  EXPECT_EQ(y1.points[5], (Point{60 + 310, kPlot.top}));  // 3000 N on the top edge
-  EXPECT_EQ(y1.points[4].y, 250);                         // 1000 N in the middle
+  EXPECT_EQ(y1.points[5], (Point{60 + 310, kPlot.top}));          // 3000 N on the top edge
+  EXPECT_EQ(y1.points[4].y, 250);                                 // 1000 N in the middle
   for (const Point& p : y2.points) EXPECT_EQ(p.y, kPlot.bottom);  // -2500 N on the bottom edge
 
   const auto texts = readoutTexts(*store, view);
@@ -204,7 +210,8 @@ TEST(CurveGraph, ValuesAboveTheAxisRunAlongTheTopWhileTheReadoutShowsThem) {
 }
 
 TEST(CurveGraph, CurvesAreDrawnRedAfterBlueAndCursorsLast) {
-  auto store = makeGraphStore(50, [](int32_t i) { return 20 * i; }, [](int32_t i) { return 10 * i; });
+  auto store = makeGraphStore(
+      50, [](int32_t i) { return 20 * i; }, [](int32_t i) { return 10 * i; });
   GraphSettings settings;
   CurveGraphView view = windowView(0, 40);
   view.cursorLeft = 10;
@@ -294,7 +301,8 @@ TEST(CurveGraph, ColumnsCoverTheSamePixelsAsEverySegment) {
 }
 
 TEST(CurveGraph, PaperOffsetsAndUprightRectangles) {
-  auto store = makeGraphStore(5001, [](int32_t) { return 500; }, [](int32_t) { return 0; });
+  auto store = makeGraphStore(
+      5001, [](int32_t) { return 500; }, [](int32_t) { return 0; });
   GraphSettings settings;
   RecordingDeviceContext dc(true);
   const CurveScales scales = drawCurveGraph(dc, kPaperPlot, *store, settings, windowView(0, 5000));
@@ -328,7 +336,8 @@ TEST(CurveGraph, PaperOffsetsAndUprightRectangles) {
 }
 
 TEST(CurveGraph, PowerTestVelocityAxisIsAFlatRedLineAtZero) {
-  auto store = makeGraphStore(3000, [](int32_t) { return 700; }, [](int32_t) { return 0; }, TestKind::Power);
+  auto store = makeGraphStore(
+      3000, [](int32_t) { return 700; }, [](int32_t) { return 0; }, TestKind::Power);
   GraphSettings settings;  // Y2 parameter 3: -3..3
   CurveGraphView view = windowView(0, 3000);
   view.y1Shown = 2;
@@ -346,7 +355,8 @@ TEST(CurveGraph, PowerTestVelocityAxisIsAFlatRedLineAtZero) {
 }
 
 TEST(CurveGraph, LiveCurveEndsAtThePublishedCountAndGrowsByNewSegments) {
-  auto store = makeGraphStore(3000, [](int32_t i) { return (i * 37) % 1900; }, [](int32_t i) { return i % 400; });
+  auto store = makeGraphStore(
+      3000, [](int32_t i) { return (i * 37) % 1900; }, [](int32_t i) { return i % 400; });
   GraphSettings settings;
   CurveGraphView view = windowView(0, 10000);
   view.live = true;
@@ -392,7 +402,8 @@ TEST(CurveGraph, LiveCurveEndsAtThePublishedCountAndGrowsByNewSegments) {
 }
 
 TEST(CurveGraph, SampleUnderThePoint) {
-  auto store = makeGraphStore(10, [](int32_t) { return 0; }, [](int32_t) { return 0; });
+  auto store = makeGraphStore(
+      10, [](int32_t) { return 0; }, [](int32_t) { return 0; });
   GraphSettings settings;
   RecordingDeviceContext dc;
   const CurveScales scales = drawCurveGraph(dc, kPlot, *store, settings, windowView(2000, 2500));
@@ -401,9 +412,9 @@ TEST(CurveGraph, SampleUnderThePoint) {
     std::optional<int32_t> sample;
   };
   // xScale = 620 / 500 = 1.24: x 61 is 1 / 1.24 = 0.8 samples in, x 680 is the right edge (outside).
-  const Case cases[] = {{{60, 150}, 2000}, {{61, 200}, 2000}, {{62, 200}, 2001}, {{679, 349}, 2499},
-                        {{680, 200}, std::nullopt},          {{59, 200}, std::nullopt},
-                        {{300, 350}, std::nullopt},          {{300, 149}, std::nullopt}};
+  const Case cases[] = {{{60, 150}, 2000},          {{61, 200}, 2000},          {{62, 200}, 2001},
+                        {{679, 349}, 2499},         {{680, 200}, std::nullopt}, {{59, 200}, std::nullopt},
+                        {{300, 350}, std::nullopt}, {{300, 149}, std::nullopt}};
   for (const Case& c : cases) EXPECT_EQ(sampleAtPoint(scales, c.point), c.sample) << c.point.x << "," << c.point.y;
 
   const CurveScales single = drawCurveGraph(dc, kPlot, *store, settings, windowView(0, 0));
@@ -412,14 +423,15 @@ TEST(CurveGraph, SampleUnderThePoint) {
 }
 
 TEST(Readouts, TextsCellsAndColours) {
-  auto store = makeGraphStore(200, [](int32_t i) { return i == 100 || i == 101 ? 100 : 7; },
-                              [](int32_t i) { return i == 100 ? -30 : (i == 101 ? 50 : 1); });
+  auto store = makeGraphStore(
+      200, [](int32_t i) { return i == 100 || i == 101 ? 100 : 7; },
+      [](int32_t i) { return i == 100 ? -30 : (i == 101 ? 50 : 1); });
   CurveGraphView view = windowView(0, 199);
   view.cursorLeft = 100;
   view.cursorRight = 101;
-  const std::array<std::string, 11> expected = {
-      "XL: 100",         "diff X: 1",        "XR: 101",         "Y1L:   100.0", "int Y1:     0.2", "avr Y1:   100.0",
-      "Y1R:   100.0",    "Y2L:   -30.0",     "int Y2:     0.0", "avr Y2:    10.0", "Y2R:    50.0"};
+  const std::array<std::string, 11> expected = {"XL: 100",         "diff X: 1",       "XR: 101",      "Y1L:   100.0",
+                                                "int Y1:     0.2", "avr Y1:   100.0", "Y1R:   100.0", "Y2L:   -30.0",
+                                                "int Y2:     0.0", "avr Y2:    10.0", "Y2R:    50.0"};
   EXPECT_EQ(readoutTexts(*store, view), expected);
 
   RecordingDeviceContext dc;
@@ -445,7 +457,8 @@ TEST(Readouts, TextsCellsAndColours) {
 TEST(Readouts, SinglePrecisionSumsLocaleAndEdgeRanges) {
   // 61000 samples of 1234 N: the single-precision sum drifts from the exact 75274000 as the program's
   // own arithmetic does; the readouts show what float gives, not what double would.
-  auto store = makeGraphStore(61000, [](int32_t) { return 1234; }, [](int32_t i) { return i % 2 ? 3 : -3; });
+  auto store = makeGraphStore(
+      61000, [](int32_t) { return 1234; }, [](int32_t i) { return i % 2 ? 3 : -3; });
   CurveGraphView view = windowView(0, 60999);
   float sum = 0.0f;
   for (int32_t i = 0; i < 61000; ++i) sum += 1234.0f;

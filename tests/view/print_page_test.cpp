@@ -39,7 +39,8 @@ TEST(PrintPage, TitlesOfTheTestAndTheContent) {
 }
 
 TEST(PrintPage, CurveGraphPage) {
-  auto store = makeGraphStore(5001, [](int32_t i) { return i % 1000; }, [](int32_t) { return 0; });
+  auto store = makeGraphStore(
+      5001, [](int32_t i) { return i % 1000; }, [](int32_t) { return 0; });
   GraphSettings settings;
   PrintDocument document{*store, settings, "", PageContent::CurveGraph};
   document.curve.windowEnd = 5000;
@@ -71,7 +72,8 @@ TEST(PrintPage, CurveGraphPage) {
 }
 
 TEST(PrintPage, ReportTableOfTenRows) {
-  auto store = makeGraphStore(10, [](int32_t i) { return 100 * i; }, [](int32_t) { return 5; });
+  auto store = makeGraphStore(
+      10, [](int32_t i) { return 100 * i; }, [](int32_t) { return 5; });
   DigitalReport report;
   fillIntervalReport(*store, 1, false, report);
   GraphSettings settings;
@@ -114,7 +116,8 @@ TEST(PrintPage, ReportTableOfTenRows) {
 }
 
 TEST(PrintPage, LongReportContinuesOnFurtherPages) {
-  auto store = makeGraphStore(100, [](int32_t i) { return i; }, [](int32_t) { return 0; }, TestKind::Power);
+  auto store = makeGraphStore(
+      100, [](int32_t i) { return i; }, [](int32_t) { return 0; }, TestKind::Power);
   DigitalReport report;
   fillPowerReport(*store, 1, report);
   GraphSettings settings;
@@ -159,7 +162,8 @@ TEST(PrintPage, LongReportContinuesOnFurtherPages) {
 }
 
 TEST(PrintPage, BlankPageAndEmptyReport) {
-  auto store = makeGraphStore(10, [](int32_t) { return 1; }, [](int32_t) { return 1; });
+  auto store = makeGraphStore(
+      10, [](int32_t) { return 1; }, [](int32_t) { return 1; });
   GraphSettings settings;
   PrintDocument blank{*store, settings, "Ann", PageContent::Blank};
   EXPECT_EQ(pageCount(blank, kA4Printable), 1);

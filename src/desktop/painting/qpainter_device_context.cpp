@@ -38,7 +38,8 @@ QPainterDeviceContext::QPainterDeviceContext(QPainter& painter, DeviceMapping ma
   painter_.setBrush(QBrush(colorOf(brush().color)));
 }
 
-QPainterDeviceContext::QPainterDeviceContext(QPainter& painter) : QPainterDeviceContext(painter, DeviceMapping::Screen) {
+QPainterDeviceContext::QPainterDeviceContext(QPainter& painter)
+    : QPainterDeviceContext(painter, DeviceMapping::Screen) {
   // Aliased lines of width 1 sit on the pixel of their integer coordinate; at a device pixel ratio r
   // they are r device pixels wide and belong half a logical pixel less half a device pixel further on.
   const qreal ratio = painter_.device() != nullptr ? painter_.device()->devicePixelRatioF() : 1.0;

@@ -34,9 +34,8 @@ QImage curveImage(const MeasurementStore& store, const CurveGraphView& view, Cur
                   QSize size = kViewSize) {
   const ScreenLayout layout = screenLayout(size.width(), size.height());
   GraphSettings settings;
-  return screenImage(size, 1.0, [&](DeviceContext& dc) {
-    drawCurveScreen(dc, layout, store, "Ann Lee", settings, view, drawing);
-  });
+  return screenImage(
+      size, 1.0, [&](DeviceContext& dc) { drawCurveScreen(dc, layout, store, "Ann Lee", settings, view, drawing); });
 }
 
 int pdfPages(const std::string& bytes) {
@@ -148,8 +147,8 @@ TEST(GraphFiles, PngSvgAndPdfOfTheCurveAndBarGraphs) {
   TempDir dir;
   std::string error;
   for (const char* name : {"curve.png", "curve.SVG", "curve.pdf"})
-    ASSERT_TRUE(writeCurveGraphFile(dir.file(name), QSize(900, 500), *store, "Ann", settings, fullWindow(*store, 0, 1),
-                                    error))
+    ASSERT_TRUE(
+        writeCurveGraphFile(dir.file(name), QSize(900, 500), *store, "Ann", settings, fullWindow(*store, 0, 1), error))
         << error;
   BarGraphView bars;
   bars.selectedRepetition = 1;

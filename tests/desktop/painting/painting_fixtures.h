@@ -2,11 +2,11 @@
 // Recordings and image comparisons for the painting tests. Recordings come from the simulated plate's
 // pure functions, so every run draws the same picture.
 
+#include <time.h>
+
 #include <QColor>
 #include <QImage>
 #include <QString>
-#include <time.h>
-
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -29,10 +29,9 @@ inline std::unique_ptr<MeasurementStore> simulatedStore(const Scenario& scenario
     store->channels.vertical[i] = vertical - model.offsetVertical;
     store->channels.horizontal[i] = horizontal - model.offsetHorizontal;
   }
-  store->calibration = CalibrationSet{static_cast<float>(model.offsetVertical),
-                                      static_cast<float>(model.offsetHorizontal),
-                                      static_cast<float>(model.coefficientVertical),
-                                      static_cast<float>(model.coefficientHorizontal)};
+  store->calibration =
+      CalibrationSet{static_cast<float>(model.offsetVertical), static_cast<float>(model.offsetHorizontal),
+                     static_cast<float>(model.coefficientVertical), static_cast<float>(model.coefficientHorizontal)};
   store->sampleCount = samples;
   store->testKind = kind;
   store->recordingAvailable = 1;
@@ -87,8 +86,8 @@ inline void keepImage(const QImage& image, const QString& name) {
 
 // Differences between two images of the same size.
 struct ImageDifference {
-  int64_t differing = 0;     // pixels whose colours differ by more than the tolerance in any channel
-  int64_t unexplained = 0;   // of those, pixels whose colour the other image has nowhere within one pixel
+  int64_t differing = 0;    // pixels whose colours differ by more than the tolerance in any channel
+  int64_t unexplained = 0;  // of those, pixels whose colour the other image has nowhere within one pixel
 };
 
 inline bool closeColours(QRgb a, QRgb b, int tolerance) {

@@ -7,8 +7,8 @@
 #include <QPainter>
 #include <string>
 
-#include "desktop/painting/graph_fonts.h"
 #include "desktop/painting/graph_files.h"
+#include "desktop/painting/graph_fonts.h"
 #include "desktop/painting/page_printing.h"
 #include "painting_fixtures.h"
 #include "reports/report_table.h"
@@ -115,8 +115,8 @@ TEST(QPainterDeviceContext, PaperTextIsUprightAndInsideItsRectangle) {
   testing::keepImage(paper, "paper_text.png");
   EXPECT_EQ(testing::compareImages(paper, expected, 0).differing, 0);
   const QRect ink = inkBounds(paper);
-  EXPECT_TRUE(QRect(100, 100, 600, 280).contains(ink)) << ink.x() << "," << ink.y() << " " << ink.width() << "x"
-                                                       << ink.height();
+  EXPECT_TRUE(QRect(100, 100, 600, 280).contains(ink))
+      << ink.x() << "," << ink.y() << " " << ink.width() << "x" << ink.height();
   // The title's two lines: the first near the top of its rectangle, the second below it.
   EXPECT_GT(testing::inkPixels(paper, QRect(100, 200, 600, 40)), 0);
   EXPECT_GT(testing::inkPixels(paper, QRect(100, 240, 600, 40)), 0);
@@ -153,8 +153,8 @@ TEST(QPainterDeviceContext, HighDensityScreensDrawEveryLogicalPixelAsTwo) {
 // widest column titles and cells of paper.
 TEST(GraphFonts, TextsFitTheirRectangles) {
   const QFontMetrics screen(screenFont());
-  EXPECT_LE(screen.horizontalAdvance(QStringLiteral("-2000")), 35);     // axis label, a - 40 .. a - 5
-  EXPECT_LE(screen.horizontalAdvance(QStringLiteral("60999")), 40);     // time label, x - 20 .. x + 20
+  EXPECT_LE(screen.horizontalAdvance(QStringLiteral("-2000")), 35);             // axis label, a - 40 .. a - 5
+  EXPECT_LE(screen.horizontalAdvance(QStringLiteral("60999")), 40);             // time label, x - 20 .. x + 20
   EXPECT_LE(screen.horizontalAdvance(QStringLiteral("avr Y1: -1999.9")), 135);  // readout cell
   EXPECT_LE(screen.horizontalAdvance(QStringLiteral("F horizontal(N)")), 100);  // Y2 title, c - 60 .. c + 40
   EXPECT_LE(screen.height(), 20);
