@@ -50,7 +50,9 @@ BarScales drawBarGraph(DeviceContext& dc, const Rect& area, const RepetitionTabl
 
   const int32_t a = area.left, b = area.top, c = area.right, d = area.bottom;
   const int32_t rows = repetitions.rows();
-  const int32_t slotCount = std::max(0, view.live ? view.repetitionTarget : rows);
+  // A target read from a hostile configuration file must not make the axis loop for ever.
+  const int32_t slotCount =
+      static_cast<int32_t>(std::clamp<int64_t>(view.live ? view.repetitionTarget : rows, 0, kMaxAxisTicks));
   const int32_t labelStep = slotCount < 15 ? 1 : 2;
 
   BarScales scales;
@@ -97,7 +99,8 @@ BarScales drawBarGraph(DeviceContext& dc, const Rect& area, const RepetitionTabl
 
   dc.setBrush(kBarBrush);
   dc.setPen(kFramePen);
-  const int32_t bars = std::clamp(view.live ? view.liveBarsDrawn : rows, 0, rows);
+  // Every bar has a slot, even if a test recorded more repetitions than it asked for.
+  const int32_t bars = std::clamp(view.live ? view.liveBarsDrawn : rows, 0, std::min(rows, slotCount));
   const std::array<Rect, 2> textRects = paper ? kPaperHighlightRects : view.screenHighlightRects;
   const int32_t bottom = yOf(barBase(axis));
   const int32_t half = paper ? 40 : 16;  // four bars of 20 units on paper, 8 pixels on the screen

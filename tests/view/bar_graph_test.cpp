@@ -253,6 +253,15 @@ TEST(BarGraph, LiveTestLaysOutTheTargetAndDrawsTheRepetitionInProgress) {
   RecordingDeviceContext one;
   drawBarGraph(one, kPlot, store.repetitions, settings, view);
   EXPECT_EQ(one.ofKind(DrawCall::Kind::Rectangle).size(), 4u);
+
+  // A target from a damaged configuration file: a bounded axis, and no bar without a slot.
+  view.repetitionTarget = 2000000000;
+  RecordingDeviceContext huge;
+  EXPECT_LE(drawBarGraph(huge, kPlot, store.repetitions, settings, view).slotCount, kMaxAxisTicks);
+  view.repetitionTarget = 1;
+  view.liveBarsDrawn = 2;
+  RecordingDeviceContext fewer;
+  EXPECT_EQ(drawBarGraph(fewer, kPlot, store.repetitions, settings, view).bars, 1);
 }
 
 TEST(BarGraph, ScreenTextsFollowTheReadoutArea) {
