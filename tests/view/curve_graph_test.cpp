@@ -271,8 +271,9 @@ Coverage coverageOf(const std::vector<RecordingDeviceContext::Segment>& segments
 TEST(CurveGraph, ColumnsCoverTheSamePixelsAsEverySegment) {
   // Noisy data, denser and sparser than the plot's columns, on screen and on paper, zoomed and not.
   auto store = makeGraphStore(
-      61000, [](int32_t i) { return 900 + static_cast<int32_t>((i * 7919) % 1300) - (i % 3000 < 500 ? 800 : 0); },
-      [](int32_t i) { return static_cast<int32_t>((i * 104729) % 3000) - 1500; });
+      61000,
+      [](int32_t i) { return 900 + static_cast<int32_t>((int64_t{i} * 7919) % 1300) - (i % 3000 < 500 ? 800 : 0); },
+      [](int32_t i) { return static_cast<int32_t>((int64_t{i} * 104729) % 3000) - 1500; });
   GraphSettings settings;
   struct Case {
     int32_t start, end;
