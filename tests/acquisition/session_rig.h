@@ -1,6 +1,6 @@
 #pragma once
-// The shared records, the plate system and the sessions of one program, for the session tests:
-// over the simulated plate (as under --simulate) or over transports the test scripts.
+// One program's shared records, plate system and sessions, over the simulated plate (as under
+// --simulate) or over transports the test scripts.
 
 #include <chrono>
 #include <memory>
@@ -11,45 +11,35 @@
 #include "acquisition/check_readout.h"
 #include "acquisition/link_fakes.h"
 #include "acquisition/plate_devices.h"
-#include "acquisition/plate_system.h"
 #include "acquisition/test_session.h"
 #include "acquisition/weighing_session.h"
 
 namespace velkora::testing {
 
-inline constexpr int64_t kTestClockSeconds = 1700000000;
-
-// The serial ports point nowhere, so nothing here ever touches a real device.
-inline std::unique_ptr<TransportFactory> noSerialPorts() {
-  return std::make_unique<SystemTransportFactory>(
-      PlateDevicePaths{.sysfsTtyRoot = "/nonexistent", .serialPortPrefix = "/nonexistent/ttyS"});
-}
-
 inline SimulationOption simulateOption(std::string_view scenario) {
   SimulationOption option;
   std::string error;
-  const std::string arg = "--simulate=" + std::string(scenario);
-  if (!takeSimulationOption(arg, option, error) || !error.empty()) throw std::runtime_error(error);
+  if (!takeSimulationOption("--simulate=" + std::string(scenario), option, error)) throw std::runtime_error(error);
   return option;
 }
 
 struct Records {
   CalibrationSet calibration;
   std::unique_ptr<MeasurementStore> store = std::make_unique<MeasurementStore>();
-  std::unique_ptr<SampleBuffer> weightSamples = std::make_unique<SampleBuffer>();
-  std::unique_ptr<SampleBuffer> calibrationSamples = std::make_unique<SampleBuffer>();
+  std::unique_ptr<SampleBuffer> buffers = std::make_unique<SampleBuffer>();
   Recording checkRecording;
-  Recording weightRecording{.samples = weightSamples.get()};
-  Recording calibrationRecording{.samples = calibrationSamples.get()};
+  Recording weightRecording{.samples = buffers.get()};
+  Recording calibrationRecording{.samples = buffers.get()};
   AppSettings settings;
-  int64_t clockSeconds = kTestClockSeconds;  // the test clock the sessions stamp tests with
+  int64_t clockSeconds = 1700000000;  // the test clock
 };
 
 struct SessionRig : Records {
-  // The simulated plate playing `scenario` ("" or ",fast": the subject that follows each start).
+  // The simulated plate playing `scenario`; "" or ",fast" is the subject that follows each start.
+  // Its serial ports point nowhere.
   explicit SessionRig(std::string_view scenario)
-      : plate(calibration, store->repetitions, simulateOption(scenario), noSerialPorts()) {}
-  // Scripted transports.
+      : plate(calibration, store->repetitions, simulateOption(scenario),
+              std::make_unique<SystemTransportFactory>(PlateDevicePaths{.serialPortPrefix = "/nonexistent/ttyS"})) {}
   explicit SessionRig(TransportFactory& transports) : plate(calibration, store->repetitions, transports) {}
 
   SimulatedTransportFactory& simulation() { return *plate.simulation(); }
@@ -61,11 +51,20 @@ struct SessionRig : Records {
   CalibrationProcedure calibrationProcedure{plate, calibrationRecording, calibration};
 };
 
-// Ticks `session` every `interval` until the test ends; every tick is passed to `seen`.
+// A rig over one scripted plate whose frames the test pushes.
+struct ScriptedRig {
+  ScriptedRig() {
+    factory.makeUsb = [this] { return std::make_unique<BorrowedTransport>(plate); };
+  }
+  FeedTransport plate;
+  ScriptedFactory factory;
+  SessionRig rig{factory};
+};
+
+// Ticks `session` every `interval` until the test ends, passing every tick to `seen`.
 template <typename Seen>
-TestEnd tickUntilEnd(TestSession& session, std::chrono::milliseconds interval, Seen seen,
-                     std::chrono::seconds limit = std::chrono::seconds(20)) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
+TestEnd tickUntilEnd(TestSession& session, std::chrono::milliseconds interval, Seen seen) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while (std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(interval);
     const TestTick t = session.tick();
