@@ -84,8 +84,10 @@ TEST(TestSessionSoak, TwoHundredShortTestsLeaveNoMemoryOrDescriptorsBehind) {
         break;
       case 2:
         ASSERT_EQ(rig.test.startForceTest({.forceTestValue = 60, .forceTestMode = kTimeMode}), StartResult::Started);
-        rig.test.tick();
-        ASSERT_NE(rig.test.stop(), TestEnd::None);
+        // STOP, unless the fast plate has filled the minute already.
+        if (rig.test.tick().end == TestEnd::None) {
+          ASSERT_NE(rig.test.stop(), TestEnd::None);
+        }
         continue;
       case 3:
         ASSERT_EQ(rig.test.startPowerTest({.powerTestTime = 1}, 75.0f), StartResult::Started);
