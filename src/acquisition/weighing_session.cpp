@@ -18,6 +18,13 @@ std::string_view weighingStatusText(WeighingStatus status) {
   return "Not done";
 }
 
+void WeighingSession::open() {
+  plate_.stopFor(recording_);
+  status_ = WeighingStatus::NotDone;
+  ticks_ = 0;
+  bodyWeight_ = 0.0f;
+}
+
 bool WeighingSession::go(const AppSettings& settings) {
   if (!goEnabled() || plate_.running() || recording_.samples == nullptr) return false;
   recording_.prepare(settings.portIndex, RecordingMode::Timed, kWeighingSamples, calibration_);

@@ -41,6 +41,8 @@ class WeighingSession {
   WeighingSession(const WeighingSession&) = delete;
   WeighingSession& operator=(const WeighingSession&) = delete;
 
+  // The dialog opens: "Not done", nothing measured; one measurement per opening.
+  void open();
   // Go (offered while goEnabled()): prepares the weighing recording, which must have its own sample
   // buffer, and starts the link. False means "Error in communication"; nothing changes and Go stays
   // enabled.

@@ -58,6 +58,8 @@ TEST(WeighingSession, GivesUpAfterFiveSecondsWithoutItsSamples) {
   EXPECT_TRUE(weighing.okEnabled() && !weighing.goEnabled());
   EXPECT_FLOAT_EQ(weighing.bodyWeight(), 100.0f);
   EXPECT_FALSE(w.rig.plate.running());
+  weighing.open();  // the next opening measures afresh
+  EXPECT_TRUE(weighing.goEnabled() && !weighing.okEnabled());
 
   // A plate that goes away ends the measurement the same way.
   testing::ScriptedRig lost;
