@@ -4,7 +4,7 @@
 
 namespace velkora {
 
-bool PlateLink::startLink(Recording& recording) {
+bool PlateLink::startLink(Recording& recording, const std::function<void()>& afterOpen) {
   if (running()) return false;
 
   recorder_.setActive(&recording);
@@ -18,18 +18,19 @@ bool PlateLink::startLink(Recording& recording) {
   if (recording.transport != 0) {
     serialRunning_.store(true, std::memory_order_release);
     transport_ = transports_.serialTransport(recording.portIndex);
-    return openAndRun();
+    return openAndRun(afterOpen);
   }
   // The USB plate must be present before the link counts as running.
   std::unique_ptr<PlateTransport> usb = transports_.usbTransport();
   if (!usb->probe()) return false;
   usbRunning_.store(true, std::memory_order_release);
   transport_ = std::move(usb);
-  return openAndRun();
+  return openAndRun(afterOpen);
 }
 
-bool PlateLink::openAndRun() {
+bool PlateLink::openAndRun(const std::function<void()>& afterOpen) {
   if (transport_->open() != TransportStatus::Ok) return false;
+  if (afterOpen) afterOpen();
   stopRequest_.store(false, std::memory_order_release);
   try {
     reader_ = std::thread([this] { readerLoop(); });

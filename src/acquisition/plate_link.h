@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -32,7 +33,10 @@ class PlateLink {
   // then opens the transport its `transport` field asks for (0: the USB plate, else the serial port
   // portIndex) and starts the reader. Fails while a link runs, leaving that link untouched. A start
   // that fails after the transport was chosen leaves the link counted as running until stopLink.
-  bool startLink(Recording& recording);
+  // `afterOpen`, when given, runs on the calling thread once the transport is open and before the
+  // reader starts: what it prepares is complete before the first frame reaches the recorder, and it
+  // does not run at all when the transport cannot be opened.
+  bool startLink(Recording& recording, const std::function<void()>& afterOpen = {});
   // Ends the reader (at most one read timeout plus the join) and closes the transport. Does nothing
   // when no link runs.
   void stopLink();
@@ -49,7 +53,7 @@ class PlateLink {
   uint64_t bytesReceived() const { return bytesReceived_.load(std::memory_order_relaxed); }
 
  private:
-  bool openAndRun();
+  bool openAndRun(const std::function<void()>& afterOpen);
   void readerLoop();
 
   FrameDecoder& decoder_;

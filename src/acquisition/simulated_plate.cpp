@@ -172,7 +172,10 @@ bool parseSimulation(std::string_view text, SimulationPlan& plan, std::string& e
     result.fast = true;
     text.remove_suffix(5);
   }
-  if (text.empty()) text = kDefaultScenario;
+  if (text.empty()) {
+    result.followsPurpose = true;
+    text = kDefaultScenario;
+  }
   for (std::string_view item : split(text, '/')) {
     if (item.empty()) {
       error = "empty scenario in the list";
@@ -311,7 +314,9 @@ void SimulatedPlate::fillFrames(int64_t firstMs, size_t frames, uint8_t* out) co
 
 TransportStatus SimulatedPlateTransport::open() {
   if (plate_.scenario().kind == ScenarioKind::Absent) return TransportStatus::NoDevice;
+  if (plug_ && !plug_->plugged()) return TransportStatus::NoDevice;
   if (open_) return TransportStatus::Io;
+  if (plug_) unplugsAtOpen_ = plug_->unplugs();
   open_ = true;
   nextMs_ = 0;
   start_ = std::chrono::steady_clock::now();
@@ -321,6 +326,7 @@ TransportStatus SimulatedPlateTransport::open() {
 ReadResult SimulatedPlateTransport::read(uint8_t* buffer, size_t capacity, std::chrono::milliseconds timeout) {
   using namespace std::chrono;
   if (!open_) return {TransportStatus::Io, 0};
+  if (plug_ && plug_->unplugs() != unplugsAtOpen_) return {TransportStatus::Disconnected, 0};
   const Scenario& s = plate_.scenario();
   if (s.kind == ScenarioKind::Silent) {
     std::this_thread::sleep_for(std::min(timeout, milliseconds(50)));
@@ -351,11 +357,24 @@ ReadResult SimulatedPlateTransport::read(uint8_t* buffer, size_t capacity, std::
   return {TransportStatus::Ok, static_cast<size_t>(frames) * 4};
 }
 
+bool SimulatedTransportFactory::setSubject(const SimulatedSubject& subject) {
+  if (!subjectWithinLimits(subject)) return false;
+  subject_ = subject;
+  return true;
+}
+
+Scenario SimulatedTransportFactory::nextScenario() const {
+  if (plan_.followsPurpose && purpose_.use != LinkUse::Unspecified) return subjectScenario(subject_, purpose_);
+  if (plan_.scenarios.empty()) return Scenario{};
+  return plan_.scenarios[next_ % plan_.scenarios.size()];
+}
+
 std::unique_ptr<PlateTransport> SimulatedTransportFactory::usbTransport() {
-  static const Scenario kEmpty{};
-  const Scenario& s = plan_.scenarios.empty() ? kEmpty : plan_.scenarios[next_++ % plan_.scenarios.size()];
+  const Scenario s = nextScenario();
+  // A listed scenario is used up by the start; the subject's own choice leaves the list as it is.
+  if (!(plan_.followsPurpose && purpose_.use != LinkUse::Unspecified)) ++next_;
   return std::make_unique<SimulatedPlateTransport>(s, plan_.fast ? SimulationClock::Test : SimulationClock::RealTime,
-                                                   model_);
+                                                   model_, plug_);
 }
 
 }  // namespace velkora

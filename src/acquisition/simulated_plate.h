@@ -3,7 +3,9 @@
 // plate's own 4-byte frames, 1000 per second. It stands in for the USB plate under --simulate and in
 // tests and benchmarks.
 //
-// Scenarios, one per link start, in turn (see parseSimulation for the syntax):
+// Without a scenario ("--simulate" alone, or "--simulate=,fast") the plate plays the simulated
+// subject (simulated_subject.h), which follows what each start is for. With scenarios, it plays them
+// one per link start, in turn (see parseSimulation for the syntax):
 //   empty                  the unloaded plate
 //   stand[:MASS]           a subject of MASS kg standing quietly (75)
 //   pushes[:COUNT[:PEAK[:DURATION[:HORIZONTAL[:PAUSE]]]]]
@@ -21,13 +23,17 @@
 //   absent                 no plate: the link cannot start
 //   unplug[:MS[:MASS]]     a standing subject (75) whose plate is unplugged after MS ms (1000)
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "acquisition/link_purpose.h"
 #include "acquisition/plate_transport.h"
+#include "acquisition/simulated_subject.h"
 
 namespace velkora {
 
@@ -61,10 +67,14 @@ struct PlateModel {
 struct SimulationPlan {
   std::vector<Scenario> scenarios;  // taken in turn, one per link start, cycling
   bool fast = false;                // test clock: frames as fast as the reader takes them
+  // No scenario was named: the simulated subject follows each start's purpose; a start without one
+  // plays `scenarios` (the default scenario).
+  bool followsPurpose = false;
 };
 
 // Parses "ITEM[/ITEM...][,fast]" where ITEM is "NAME[:NUMBER...]" as listed above; empty text is the
-// default scenario. On failure returns false with a one-line reason in `error`.
+// default scenario and a plan that follows the purpose of each start. On failure returns false with a
+// one-line reason in `error`.
 bool parseSimulation(std::string_view text, SimulationPlan& plan, std::string& error);
 
 // One scenario played on the model: forces and counts as pure functions of the time in ms.
@@ -98,30 +108,54 @@ class SimulatedPlate {
 
 enum class SimulationClock { RealTime, Test };
 
+// The simulated plate's cable: unplugging takes the plate away at once, also from a transport that
+// is reading (its next read reports Disconnected); plugging it back in serves the next start only.
+class SimulatedPlug {
+ public:
+  void unplug() {
+    plugged_.store(false, std::memory_order_release);
+    unplugs_.fetch_add(1, std::memory_order_acq_rel);
+  }
+  void plugIn() { plugged_.store(true, std::memory_order_release); }
+  bool plugged() const { return plugged_.load(std::memory_order_acquire); }
+  // Counts the unplugs, so a transport opened before one knows its plate went away.
+  uint64_t unplugs() const { return unplugs_.load(std::memory_order_acquire); }
+
+ private:
+  std::atomic<bool> plugged_{true};
+  std::atomic<uint64_t> unplugs_{0};
+};
+
 // The simulated plate as a transport: in real time the frames become due one per millisecond from
 // the open and are handed out in chunks of about 10 ms; under the test clock every read gets as many
 // frames as fit.
 class SimulatedPlateTransport final : public PlateTransport {
  public:
-  SimulatedPlateTransport(const Scenario& scenario, SimulationClock clock, const PlateModel& model = {})
-      : plate_(scenario, model), clock_(clock) {}
+  // `plug`, when given, is the cable the user may pull while the transport runs.
+  SimulatedPlateTransport(const Scenario& scenario, SimulationClock clock, const PlateModel& model = {},
+                          std::shared_ptr<const SimulatedPlug> plug = nullptr)
+      : plate_(scenario, model), clock_(clock), plug_(std::move(plug)) {}
 
   TransportStatus open() override;
   ReadResult read(uint8_t* buffer, size_t capacity, std::chrono::milliseconds timeout) override;
   void close() override { open_ = false; }
-  bool probe() override { return plate_.scenario().kind != ScenarioKind::Absent; }
+  bool probe() override { return plate_.scenario().kind != ScenarioKind::Absent && (!plug_ || plug_->plugged()); }
 
+  const Scenario& scenario() const { return plate_.scenario(); }
   int64_t framesSent() const { return nextMs_; }
 
  private:
   SimulatedPlate plate_;
   SimulationClock clock_;
+  std::shared_ptr<const SimulatedPlug> plug_;
+  uint64_t unplugsAtOpen_ = 0;
   bool open_ = false;
   int64_t nextMs_ = 0;
   std::chrono::steady_clock::time_point start_{};
 };
 
-// The USB plate replaced by the simulation; serial ports still go to `serial`.
+// The USB plate replaced by the simulation; serial ports still go to `serial`. The purpose, the
+// subject and the plug are set from the thread that starts links; unplugging may happen at any time.
 class SimulatedTransportFactory final : public TransportFactory {
  public:
   SimulatedTransportFactory(SimulationPlan plan, TransportFactory& serial, const PlateModel& model = {})
@@ -132,11 +166,26 @@ class SimulatedTransportFactory final : public TransportFactory {
   }
   const SimulationPlan& plan() const { return plan_; }
 
+  // What the next start is for; the subject follows it when the plan names no scenario.
+  void setPurpose(const LinkPurpose& purpose) { purpose_ = purpose; }
+  const SimulatedSubject& subject() const { return subject_; }
+  // Takes effect at the next start; false, with nothing changed, when a value is outside its range.
+  bool setSubject(const SimulatedSubject& subject);
+  // The scenario the next start would play.
+  Scenario nextScenario() const;
+
+  void unplug() { plug_->unplug(); }
+  void plugIn() { plug_->plugIn(); }
+  bool plugged() const { return plug_->plugged(); }
+
  private:
   SimulationPlan plan_;
   TransportFactory& serial_;
   PlateModel model_;
   size_t next_ = 0;
+  LinkPurpose purpose_;
+  SimulatedSubject subject_;
+  std::shared_ptr<SimulatedPlug> plug_ = std::make_shared<SimulatedPlug>();
 };
 
 }  // namespace velkora

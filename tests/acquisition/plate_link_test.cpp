@@ -8,6 +8,7 @@
 
 #include "acquisition/link_fakes.h"
 #include "acquisition/plate_devices.h"
+#include "acquisition/plate_system.h"
 #include "support/temp_dir.h"
 
 namespace velkora {
@@ -202,6 +203,47 @@ TEST(PlateLink, LostPlateEndsTheReaderAndKeepsTheSamples) {
   EXPECT_TRUE(rig.link.running()) << "the user still stops the link";
   rig.link.stopLink();
   EXPECT_TRUE(rig.link.plateLost()) << "the loss stays visible after the stop";
+}
+
+}  // namespace
+}  // namespace velkora
+
+namespace velkora {
+namespace {
+
+TEST(PlateLink, AfterOpenRunsOnceTheTransportIsOpenAndBeforeAnyFrameIsRecorded) {
+  FeedTransport plate;
+  ScriptedFactory factory;
+  factory.makeUsb = [&] { return std::make_unique<BorrowedTransport>(plate); };
+  LinkRig rig(factory);
+  armRecording(rig.rec(), 0, 0, false);
+  // Frames are waiting before the start: a reader already running would record them at once.
+  plate.push(frameBytes({{148 + 1, 2048}, {148 + 2, 2048}, {148 + 3, 2048}}));
+  int calls = 0;
+  ASSERT_TRUE(rig.link.startLink(rig.rec(), [&] {
+    ++calls;
+    EXPECT_EQ(plate.opens, 2) << "after the probe and the open";
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(rig.rec().sampleCount.load(), 0) << "no reader yet";
+    rig.store->channels.vertical[0] = -1;
+  }));
+  EXPECT_EQ(calls, 1);
+  ASSERT_TRUE(waitFor([&] { return rig.rec().sampleCount.load() == 3; }));
+  EXPECT_EQ(rig.store->channels.vertical[0], 1) << "the first frame came after the hook";
+  rig.link.stopLink();
+
+  // A transport that cannot be opened never runs the hook.
+  plate.failFromOpen = plate.opens + 2;  // the probe opens, the real open fails
+  EXPECT_FALSE(rig.link.startLink(rig.rec(), [&] { ++calls; }));
+  EXPECT_EQ(calls, 1);
+  EXPECT_TRUE(rig.link.running()) << "the link itself keeps a failed open counted as running";
+  rig.link.stopLink();
+
+  // The program's plate system clears that at once.
+  PlateSystem system(rig.calibration, rig.store->repetitions, factory);
+  EXPECT_FALSE(system.start(rig.rec(), {LinkUse::ForceTest}, [&] { ++calls; }));
+  EXPECT_FALSE(system.running());
+  EXPECT_EQ(calls, 1);
 }
 
 }  // namespace

@@ -198,3 +198,44 @@ TEST(SimulatedPlate, RealTimeDeliversOneFramePerMillisecond) {
 
 }  // namespace
 }  // namespace velkora
+
+namespace velkora {
+namespace {
+
+TEST(SimulatedPlate, PlainSimulateFollowsThePurposeAndUnpluggingCutsTheRunningTransport) {
+  SystemTransportFactory none({.sysfsTtyRoot = "/nonexistent"});
+  SimulatedTransportFactory listed(plan("stand/empty,fast"), none);
+  listed.setPurpose({LinkUse::PowerTest});  // a scenario list ignores the purpose
+  for (ScenarioKind kind : {ScenarioKind::Stand, ScenarioKind::Empty, ScenarioKind::Stand})
+    EXPECT_EQ(static_cast<SimulatedPlateTransport&>(*listed.usbTransport()).scenario().kind, kind);
+
+  SimulatedTransportFactory sim(plan(",fast"), none);
+  EXPECT_TRUE(sim.plan().followsPurpose);
+  EXPECT_EQ(sim.nextScenario().kind, ScenarioKind::Jump) << "without a purpose: the default";
+  EXPECT_FALSE(sim.setSubject({.mass = 19}));
+  EXPECT_FALSE(sim.setSubject({.flightTime = 1001}));
+  ASSERT_TRUE(sim.setSubject({.mass = 64, .flightTime = 1000}));
+  sim.setPurpose({LinkUse::PowerTest});
+  const Scenario jump = sim.nextScenario();
+  EXPECT_EQ(jump.kind, ScenarioKind::Jump);
+  EXPECT_EQ(jump.mass, 64);
+  EXPECT_LT(SimulatedPlate(jump).touchDownMs() + 200, 3000) << "the longest jump lands within a 3 s test";
+
+  sim.setPurpose({LinkUse::CheckReadout});
+  auto running = sim.usbTransport();
+  ASSERT_EQ(running->open(), TransportStatus::Ok);
+  uint8_t buffer[64];
+  EXPECT_EQ(running->read(buffer, sizeof buffer, milliseconds(5)).status, TransportStatus::Ok);
+  sim.unplug();
+  EXPECT_EQ(running->read(buffer, sizeof buffer, milliseconds(5)).status, TransportStatus::Disconnected);
+  EXPECT_FALSE(sim.usbTransport()->probe());
+  sim.plugIn();
+  EXPECT_EQ(running->read(buffer, sizeof buffer, milliseconds(5)).status, TransportStatus::Disconnected)
+      << "a link cut off stays cut off";
+  auto next = sim.usbTransport();
+  ASSERT_EQ(next->open(), TransportStatus::Ok);
+  EXPECT_EQ(next->read(buffer, sizeof buffer, milliseconds(5)).status, TransportStatus::Ok);
+}
+
+}  // namespace
+}  // namespace velkora
