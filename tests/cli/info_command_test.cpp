@@ -106,7 +106,9 @@ TEST_F(InfoCommand, UsageErrorsAndLoadFailures) {
       {{"info", good, "--kind"}, kExitUsage, ""},
       {{"info", good, "--kind", "jump"}, kExitUsage, ""},
       {{"info", good, "--verbose"}, kExitUsage, ""},
-      {{"info", dir_.file("missing.vkr")}, kExitFailure, "Error opening file\n"},
+      {{"info", dir_.file("missing.vkr")}, kExitFailure,
+       "Error opening file\n" + dir_.file("missing.vkr") + ": No such file or directory\n"},
+      {{"info", dir_.path().string()}, kExitFailure, "Error opening file\n" + dir_.path().string() + ": Is a directory\n"},
       {{"info", dir_.file("bad.vkr")}, kExitFailure, "Incompatible data\n"},
   };
   for (const auto& c : cases) {
@@ -123,7 +125,10 @@ TEST_F(InfoCommand, UsageErrorsAndLoadFailures) {
 
 TEST(CliFiles, TestKindForPath) {
   EXPECT_EQ(testKindForPath("/data/x.tsr"), TestKind::Power);
-  EXPECT_EQ(testKindForPath("X.TSR"), TestKind::Force) << "the extension is matched exactly";
+  EXPECT_EQ(testKindForPath("X.TSR"), TestKind::Power) << "in any letter case";
+  EXPECT_EQ(testKindForPath("x.TsR"), TestKind::Power);
+  EXPECT_EQ(testKindForPath("x.tsq"), TestKind::Force);
+  EXPECT_EQ(testKindForPath(".TSR"), TestKind::Power);
   EXPECT_EQ(testKindForPath("x.vkr"), TestKind::Force);
   EXPECT_EQ(testKindForPath("tsr"), TestKind::Force);
   EXPECT_EQ(testKindForPath("x.tsr.bak"), TestKind::Force);

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -13,11 +12,13 @@
 #include <vector>
 
 #include "support/temp_dir.h"
+#include "support/unprivileged.h"
 
 namespace velkora {
 namespace {
 
 using testing::readFile;
+using testing::runUnprivileged;
 using testing::TempDir;
 using testing::writeFile;
 namespace fs = std::filesystem;
@@ -33,19 +34,6 @@ struct stat statOf(const std::string& path) {
   struct stat st {};
   EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
   return st;
-}
-
-// Runs `check` in a child process that has given up root for the user "nobody", so permission rules
-// hold for the test even when it runs as root. Returns the child's exit code.
-int runUnprivileged(const std::function<int()>& check) {
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(100);
-    ::_exit(check());
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 101;
 }
 
 TEST(AtomicSave, SymbolicLinksStayLinksAndTheFileTheyNameIsReplaced) {
