@@ -8,8 +8,7 @@ namespace velkora::cli {
 namespace {
 
 constexpr std::string_view kProgram = "velkora-cli";
-constexpr std::string_view kDescription =
-    "velkora-cli: the command-line companion of the Velkora force plate program";
+constexpr std::string_view kDescription = "velkora-cli: the command-line companion of the Velkora force plate program";
 constexpr std::string_view kFooter =
     "Run 'velkora-cli COMMAND --help' for a command's options.\n"
     "Exit codes: 0 success, 1 the operation failed, 2 wrong command line.\n"

@@ -102,7 +102,8 @@ class ExportCsvCommand final : public CliCommand {
     addFileArgument(command, path_);
     command
         .add_option_function<std::string>(
-            "--report", [this](const std::string& text) { kind_ = parseReportKind(text).value_or(ReportKind::Digital); },
+            "--report",
+            [this](const std::string& text) { kind_ = parseReportKind(text).value_or(ReportKind::Digital); },
             "the report to export (default digital)")
         ->type_name("digital|repetition")
         ->check(CLI::IsMember({"digital", "repetition"}).description(""));

@@ -100,8 +100,8 @@ bool mayReplace(const std::string& target, const struct stat& st, std::error_cod
   }
   struct stat folder {};
   const uid_t me = ::geteuid();
-  if (::stat(folderOf(target).c_str(), &folder) == 0 && (folder.st_mode & S_ISVTX) != 0 && me != 0 &&
-      st.st_uid != me && folder.st_uid != me) {
+  if (::stat(folderOf(target).c_str(), &folder) == 0 && (folder.st_mode & S_ISVTX) != 0 && me != 0 && st.st_uid != me &&
+      folder.st_uid != me) {
     error = systemError(EPERM);
     return false;
   }
@@ -154,7 +154,8 @@ bool writeFileAtomically(const std::string& path, std::string_view contents, std
   bool ok = true;
   if (exists) {
     // Owner and group where we may set them (root, or a group we belong to); the mode in any case.
-    if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) (void)!::fchown(fd, static_cast<uid_t>(-1), existing.st_gid);
+    if (::fchown(fd, existing.st_uid, existing.st_gid) != 0)
+      (void)!::fchown(fd, static_cast<uid_t>(-1), existing.st_gid);
     ok = ::fchmod(fd, existing.st_mode & 07777) == 0;
   }
   ok = ok && writeAll(fd, contents.data(), contents.size()) && syncFile(fd);

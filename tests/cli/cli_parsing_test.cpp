@@ -33,12 +33,13 @@ std::string makeFile(const TempDir& dir, const std::string& name, int32_t n = 30
 TEST(CliParsing, EveryCommandsHelpListsEveryOption) {
   const std::vector<std::pair<std::string, std::vector<std::string>>> commands = {
       {"decode", {"--offsets V,H"}},
-      {"export-csv", {"FILE", "--report digital|repetition", "--interval K", "--separator C", "--output PATH",
-                      "--kind force|power"}},
+      {"export-csv",
+       {"FILE", "--report digital|repetition", "--interval K", "--separator C", "--output PATH", "--kind force|power"}},
       {"info", {"FILE", "--kind force|power"}},
       {"jump", {"FILE", "--body-weight KG"}},
-      {"record", {"--force-time SECONDS", "--force-reps COUNT", "--power SECONDS", "--output PATH", "--start-force N",
-                  "--port N", "--config PATH", "--simulate [=SCENARIO]"}},
+      {"record",
+       {"--force-time SECONDS", "--force-reps COUNT", "--power SECONDS", "--output PATH", "--start-force N", "--port N",
+        "--config PATH", "--simulate [=SCENARIO]"}},
       {"report", {"REPORT", "FILE", "--interval K", "--kind force|power"}},
       {"samples", {"FILE", "--kind force|power"}},
   };
@@ -153,8 +154,8 @@ TEST(CliFileErrors, ExportNeverWritesOverTheFileItReads) {
   const std::string original = velkora::testing::readFile(path);
   std::filesystem::create_symlink("a.vkr", dir.path() / "link.csv");
   std::filesystem::create_hard_link(path, dir.path() / "hard.csv");
-  for (const std::string& output : {path, dir.file("./a.vkr"), dir.file("link.csv"), dir.file("hard.csv"),
-                                    dir.file("sub/../a.vkr")}) {
+  for (const std::string& output :
+       {path, dir.file("./a.vkr"), dir.file("link.csv"), dir.file("hard.csv"), dir.file("sub/../a.vkr")}) {
     SCOPED_TRACE(output);
     std::filesystem::create_directories(dir.path() / "sub");
     const CliResult r = run({"export-csv", path, "--output", output});

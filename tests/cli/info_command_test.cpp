@@ -106,9 +106,12 @@ TEST_F(InfoCommand, UsageErrorsAndLoadFailures) {
       {{"info", good, "--kind"}, kExitUsage, ""},
       {{"info", good, "--kind", "jump"}, kExitUsage, ""},
       {{"info", good, "--verbose"}, kExitUsage, ""},
-      {{"info", dir_.file("missing.vkr")}, kExitFailure,
+      {{"info", dir_.file("missing.vkr")},
+       kExitFailure,
        "Error opening file\n" + dir_.file("missing.vkr") + ": No such file or directory\n"},
-      {{"info", dir_.path().string()}, kExitFailure, "Error opening file\n" + dir_.path().string() + ": Is a directory\n"},
+      {{"info", dir_.path().string()},
+       kExitFailure,
+       "Error opening file\n" + dir_.path().string() + ": Is a directory\n"},
       {{"info", dir_.file("bad.vkr")}, kExitFailure, "Incompatible data\n"},
   };
   for (const auto& c : cases) {

@@ -4,17 +4,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <sstream>
 #include <string>
-#include <atomic>
 #include <thread>
 #include <vector>
 
 #include "app/messages.h"
+#include "app/program_state.h"
 #include "cli/cli_command.h"
 #include "reports/jump_analysis.h"
 #include "storage/configuration_file.h"
@@ -448,6 +449,17 @@ TEST(RecordCommand, ConfigurationThatCannotBeReadIsAnError) {
 // body weight and the jump analysis stay defined (the sanitizer build stops at anything undefined).
 TEST(RecordCommand, HostileCalibrationFromTheConfigurationStaysDefined) {
   TempDir dir;
+  // --config fills the program's own settings; later tests in this process get them back as they were.
+  struct Restore {
+    AppSettings app = program::appSettings;
+    CalibrationSet calibration = program::currentCalibration;
+    GraphSettings graph = program::graphSettings;
+    ~Restore() {
+      program::appSettings = app;
+      program::currentCalibration = calibration;
+      program::graphSettings = graph;
+    }
+  } restore;
   const struct {
     CalibrationSet calibration;
     std::vector<std::string> test;

@@ -163,7 +163,10 @@ TEST(ReportExport, NameLineCanNeverAddLinesOrCells) {
       {"", ',', "Name: "},
       // Control characters become spaces: CR, LF, NUL, TAB, DEL and the C1 controls.
       {"Ann\r\nDate: 01.01.2000", ';', "Name: Ann  Date: 01.01.2000"},
-      {std::string("a\0b\tc\x7F" "d", 7), ';', "Name: a b c d"},
+      {std::string("a\0b\tc\x7F"
+                   "d",
+                   7),
+       ';', "Name: a b c d"},
       {"x\xC2\x85y\xC2\x9Fz\xC2\xA0", ';', "Name: x y z\xC2\xA0"},  // NEL and APC go, NBSP stays
       // The separator or a quote: the whole cell is one quoted field, inner quotes doubled.
       {"Smith; John", ';', "\"Name: Smith; John\""},
@@ -185,7 +188,8 @@ TEST(ReportExport, NameLineCanNeverAddLinesOrCells) {
 }
 
 TEST(ReportExport, UsableSeparators) {
-  for (const char separator : {';', ',', '|', '/', 'x', '#', '\''}) EXPECT_TRUE(isUsableCsvSeparator(separator)) << separator;
+  for (const char separator : {';', ',', '|', '/', 'x', '#', '\''})
+    EXPECT_TRUE(isUsableCsvSeparator(separator)) << separator;
   for (const char separator : {' ', '"', '0', '7', '9', '+', '-', '\t', '\n', '\r', '\0', '\x7F', '\xA7', '\xC2'})
     EXPECT_FALSE(isUsableCsvSeparator(separator)) << static_cast<int>(separator);
   if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "de_DE.UTF-8 is not available";
