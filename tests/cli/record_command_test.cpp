@@ -235,9 +235,14 @@ class Spawned {
       if (!readSome()) return false;
     return true;
   }
+  // Stops reading stderr: the process's next write finds no reader.
+  void closeErr() {
+    ::close(errFd_);
+    errFd_ = -1;
+  }
   // Reads stderr to its end and reaps the process; returns its wait status.
   int finish() {
-    while (readSome()) {
+    while (errFd_ >= 0 && readSome()) {
     }
     int status = 0;
     ::waitpid(pid_, &status, 0);
@@ -338,6 +343,21 @@ TEST(RecordCommand, TerminateAndHangUpStopAndSaveTheTake) {
     EXPECT_NEAR(saved->channels.vertical[50], 70 * 9.81, 8);
     EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"take.vkr"}) << "no temporary file left";
   }
+}
+
+TEST(RecordCommand, ProgressIntoAPipeWhoseReaderHasGoneNeverEndsTheTest) {
+  TempDir dir;
+  const std::string output = dir.file("take.vkr");
+  Spawned cli({"--force-time", "60", "--start-force", "0", "--output", output, "--simulate=stand:70"});
+  ASSERT_TRUE(cli.started());
+  ASSERT_TRUE(cli.waitFor("recording")) << cli.err();
+  cli.closeErr();
+  std::this_thread::sleep_for(std::chrono::milliseconds(1300));  // a progress line goes out every second
+  ASSERT_EQ(::kill(cli.pid(), SIGINT), 0);
+  const int status = cli.finish();
+  ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), kExitOk);
+  EXPECT_GT(load(output, TestKind::Force)->sampleCount.load(), 1000);
 }
 
 TEST(RecordCommand, SignalsDuringTheSaveLetItFinish) {
