@@ -44,9 +44,9 @@ class SampleRecorder {
   int32_t inRepetition_ = 0;
   int32_t repMaxVertical_ = 0;
   int32_t repMaxHorizontal_ = 0;
-  int32_t repSumVertical_ = 0;
-  int32_t repSumHorizontal_ = 0;
   int32_t repSamples_ = 0;
+  int64_t repSumVertical_ = 0;  // 61000 samples of any 32-bit count fit
+  int64_t repSumHorizontal_ = 0;
 };
 
 class FrameDecoder {

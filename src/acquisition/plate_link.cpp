@@ -56,21 +56,36 @@ void PlateLink::stopLink() {
 }
 
 void PlateLink::readerLoop() {
+  using Clock = std::chrono::steady_clock;
+  const Clock::duration silenceLimit = silenceLimit_;
+  Clock::time_point lastByte = Clock::now();
+  auto lose = [this](TransportStatus why) {
+    // Nothing more will come; the recording keeps what it has and the user is told.
+    lossStatus_.store(why, std::memory_order_release);
+    plateLost_.store(true, std::memory_order_release);
+  };
   while (!stopRequest_.load(std::memory_order_acquire)) {
     const ReadResult got = transport_->read(buffer_, sizeof buffer_, kLinkReadTimeout);
     switch (got.status) {
       case TransportStatus::Ok:
         decoder_.feed(buffer_, got.count);
         bytesReceived_.fetch_add(got.count, std::memory_order_relaxed);
-        break;
+        if (got.count > 0) {
+          lastByte = Clock::now();
+          break;
+        }
+        [[fallthrough]];
       case TransportStatus::Timeout:
+        // A silent plate is as gone as an unplugged one, whoever is waiting for its samples.
+        if (Clock::now() - lastByte >= silenceLimit) {
+          lose(TransportStatus::Timeout);
+          return;
+        }
         break;
       case TransportStatus::NoDevice:
       case TransportStatus::Disconnected:
       case TransportStatus::Io:
-        // Nothing more will come; the recording keeps what it has and the user is told.
-        lossStatus_.store(got.status, std::memory_order_release);
-        plateLost_.store(true, std::memory_order_release);
+        lose(got.status);
         return;
     }
   }

@@ -18,6 +18,9 @@ namespace velkora {
 
 // How long one read may wait; bounds the time stopLink takes.
 inline constexpr std::chrono::milliseconds kLinkReadTimeout{20};
+// The plate streams 1000 frames a second without pause: a running link that receives no byte for this
+// long has lost its plate.
+inline constexpr std::chrono::milliseconds kPlateSilenceLimit{1000};
 
 class PlateLink {
  public:
@@ -45,10 +48,15 @@ class PlateLink {
   bool serialRunning() const { return serialRunning_.load(std::memory_order_acquire); }
   bool running() const { return usbRunning() || serialRunning(); }
 
-  // True once the reader ended because the plate went away (unplugged, hung up, device error). What
-  // was recorded until then stays in the recording. Cleared by the next start.
+  // True once the reader ended because the plate went away (unplugged, hung up, device error) or fell
+  // silent for the silence limit. What was recorded until then stays in the recording. Cleared by the
+  // next start.
   bool plateLost() const { return plateLost_.load(std::memory_order_acquire); }
+  // Why the plate was lost; Timeout when it fell silent.
   TransportStatus lossStatus() const { return lossStatus_.load(std::memory_order_acquire); }
+  // How long a running link may receive nothing before the plate counts as lost (kPlateSilenceLimit
+  // unless changed); takes effect at the next start.
+  void setSilenceLimit(std::chrono::milliseconds limit) { silenceLimit_ = limit; }
   // Bytes the reader has passed to the decoder since the last start.
   uint64_t bytesReceived() const { return bytesReceived_.load(std::memory_order_relaxed); }
 
@@ -67,6 +75,7 @@ class PlateLink {
   std::atomic<bool> plateLost_{false};
   std::atomic<TransportStatus> lossStatus_{TransportStatus::Ok};
   std::atomic<uint64_t> bytesReceived_{0};
+  std::chrono::milliseconds silenceLimit_{kPlateSilenceLimit};  // read by the reader, set while stopped
   uint8_t buffer_[1024];  // the reader's chunk; lives with the link so no read allocates
 };
 

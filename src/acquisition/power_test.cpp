@@ -3,7 +3,8 @@
 namespace velkora {
 
 float bodyWeightFromSamples(const SampleBuffer& samples, float coefficientVertical) {
-  int32_t sum = 0;  // at most 2000 * 4095: no overflow
+  // 64 bits hold 2000 counts of any size; a calibration from a file may make them large.
+  int64_t sum = 0;
   for (int32_t i = kWeighingFirst; i < kWeighingFirst + kWeighingUsed; ++i) sum += samples.vertical[i];
   // Sum times coefficient and the division by the sample count stay single precision; only the
   // division by g runs in double, with the single-precision 9.81 widened.
@@ -19,7 +20,8 @@ void smoothVertical(SampleBuffer& samples, int32_t n) {
   int32_t previous = v[0];
   for (int32_t i = 1; i <= n - 3; ++i) {
     const int32_t current = v[i];
-    v[i] = (previous + current + v[i + 1]) / 3;
+    // The sum of three counts may pass the 32-bit range; their mean never does.
+    v[i] = static_cast<int32_t>((static_cast<int64_t>(previous) + current + v[i + 1]) / 3);
     previous = current;
   }
 }

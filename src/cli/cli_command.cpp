@@ -1,88 +1,97 @@
 #include "cli/cli_command.h"
 
-#include <charconv>
+#include <CLI/CLI.hpp>
 #include <ostream>
+#include <utility>
 
 namespace velkora::cli {
 namespace {
 
-std::vector<CliCommand>& registry() {
-  static std::vector<CliCommand> commands;
-  return commands;
-}
+constexpr std::string_view kProgram = "velkora-cli";
+constexpr std::string_view kDescription = "velkora-cli: the command-line companion of the Velkora force plate program";
+constexpr std::string_view kFooter =
+    "Run 'velkora-cli COMMAND --help' for a command's options.\n"
+    "Exit codes: 0 success, 1 the operation failed, 2 wrong command line.\n"
+    "Numbers in reports follow the locale of LC_NUMERIC / LANG.";
 
-void printHelp(std::ostream& os) {
-  os << "velkora-cli: the command-line companion of the Velkora force plate program\n\n"
-        "Usage: velkora-cli COMMAND [ARGUMENTS]\n\nCommands:\n";
-  for (const CliCommand& c : registeredCommands()) {
-    os << "  " << c.name << ' ' << c.usage << "\n      " << c.summary << '\n';
+// CLI11's help, with a flag that also takes "=VALUE" (--simulate) named without its default in braces:
+// its option text says what it takes.
+class HelpFormatter final : public CLI::Formatter {
+ public:
+  std::string make_option_name(const CLI::Option* option, bool positional) const override {
+    std::string name = CLI::Formatter::make_option_name(option, positional);
+    for (size_t open = name.find('{'); open != std::string::npos; open = name.find('{', open)) {
+      const size_t close = name.find('}', open);
+      if (close == std::string::npos) break;
+      name.erase(open, close - open + 1);
+    }
+    return name;
   }
-  os << "\nExit codes: 0 success, 1 the operation failed, 2 wrong command line.\n"
-        "Numbers in reports follow the locale of LC_NUMERIC / LANG.\n";
+};
+
+std::vector<CliCommandInfo>& registry() {
+  static std::vector<CliCommandInfo> commands;
+  return commands;
 }
 
 }  // namespace
 
-CliRegistration::CliRegistration(const CliCommand& command) {
+CliRegistration::CliRegistration(const CliCommandInfo& command) {
   auto& commands = registry();
   auto it = commands.begin();
   while (it != commands.end() && it->name < command.name) ++it;
   commands.insert(it, command);
 }
 
-const std::vector<CliCommand>& registeredCommands() { return registry(); }
+const std::vector<CliCommandInfo>& registeredCommands() { return registry(); }
 
 int runCli(const std::vector<std::string>& args, CliIo& io) {
+  CLI::App app{std::string(kDescription), std::string(kProgram)};
+  app.formatter(std::make_shared<HelpFormatter>());
+  app.footer(std::string(kFooter));
+  app.require_subcommand(0, 1);
+  // As with most programs, a repeated option counts with its last value.
+  app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  CLI::App* help = app.add_subcommand("help", "print this help");
+
+  // Every command gets fresh fields to parse into, so runs in one process never share values.
+  std::vector<std::pair<CLI::App*, std::unique_ptr<CliCommand>>> commands;
+  for (const CliCommandInfo& info : registeredCommands()) {
+    CLI::App* sub = app.add_subcommand(std::string(info.name), std::string(info.summary));
+    sub->footer(std::string(info.description));
+    std::unique_ptr<CliCommand> command = info.make();
+    command->define(*sub);
+    commands.emplace_back(sub, std::move(command));
+  }
+
   if (args.empty()) {
-    printHelp(io.err);
+    io.err << app.help();
     return kExitUsage;
   }
-  if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-    printHelp(io.out);
+  try {
+    std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them last first
+    app.parse(reversed);
+  } catch (const CLI::CallForHelp&) {
+    io.out << app.help();  // the help of the command being parsed, or of the program
+    return kExitOk;
+  } catch (const CLI::ParseError& e) {
+    std::string where(kProgram);
+    for (const auto& [sub, command] : commands)
+      if (sub->parsed()) where += " " + sub->get_name();
+    if (where == kProgram && dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr && !args[0].starts_with("-"))
+      io.err << where << ": unknown command '" << args[0] << "' (try --help)\n";
+    else
+      io.err << where << ": " << e.what() << '\n';
+    return kExitUsage;
+  }
+  for (const auto& [sub, command] : commands)
+    if (sub->parsed()) return command->run(io);
+  if (help->parsed()) {
+    io.out << app.get_formatter()->make_help(&app, std::string(kProgram), CLI::AppFormatMode::Normal);
     return kExitOk;
   }
-  for (const CliCommand& c : registeredCommands()) {
-    if (c.name == args[0]) {
-      const std::vector<std::string> rest(args.begin() + 1, args.end());
-      for (const std::string& a : rest) {
-        if (a == "--help" || a == "-h") {
-          io.out << "Usage: velkora-cli " << c.name << ' ' << c.usage << "\n  " << c.summary << '\n';
-          return kExitOk;
-        }
-      }
-      return c.run(rest, io);
-    }
-  }
-  io.err << "velkora-cli: unknown command '" << args[0] << "' (try --help)\n";
+  io.err << app.help();
   return kExitUsage;
-}
-
-bool takeOption(const std::vector<std::string>& args, size_t& i, std::string_view name, std::string& value,
-                bool& missing) {
-  const std::string& a = args[i];
-  missing = false;
-  if (a == name) {
-    if (i + 1 >= args.size()) {
-      missing = true;
-      return true;
-    }
-    value = args[++i];
-    return true;
-  }
-  if (a.size() > name.size() && a.compare(0, name.size(), name) == 0 && a[name.size()] == '=') {
-    value = a.substr(name.size() + 1);
-    return true;
-  }
-  return false;
-}
-
-bool parseInt(std::string_view text, long long& value) {
-  if (text.empty()) return false;
-  const char* first = text.data();
-  const char* last = first + text.size();
-  if (*first == '+') ++first;
-  auto [ptr, ec] = std::from_chars(first, last, value);
-  return ec == std::errc() && ptr == last;
 }
 
 }  // namespace velkora::cli

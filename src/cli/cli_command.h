@@ -1,12 +1,18 @@
 #pragma once
 // Commands of velkora-cli. Each command lives in its own file and registers itself with a static
-// CliRegistration; main() only dispatches. Commands write to the streams they are given, so tests
-// run them in-process.
+// CliRegistration; runCli builds one CLI11 parser with a subcommand per command, so every command and
+// option gets its message, its --help and its value checks from the same library. Commands write to
+// the streams they are given, so tests run them in-process.
 
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace CLI {
+class App;
+}
 
 namespace velkora::cli {
 
@@ -21,29 +27,37 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;  // the operation failed (load, save, plate)
 inline constexpr int kExitUsage = 2;    // the command line was wrong
 
-using CommandFunction = int (*)(const std::vector<std::string>& args, CliIo& io);
-
-struct CliCommand {
-  std::string_view name;
-  std::string_view usage;    // arguments after the command name
-  std::string_view summary;  // one line for --help
-  CommandFunction run;
+// One command: declares its options and arguments on its CLI11 subcommand, binding them to its own
+// fields, and runs once the whole command line has parsed and passed every check.
+class CliCommand {
+ public:
+  virtual ~CliCommand() = default;
+  virtual void define(CLI::App& command) = 0;
+  virtual int run(CliIo& io) = 0;
 };
+
+struct CliCommandInfo {
+  std::string_view name;
+  std::string_view summary;      // one line in the list of commands
+  std::string_view description;  // what the command's --help says after its options
+  std::unique_ptr<CliCommand> (*make)();
+};
+
+template <typename Command>
+std::unique_ptr<CliCommand> makeCommand() {
+  return std::make_unique<Command>();
+}
 
 struct CliRegistration {
-  explicit CliRegistration(const CliCommand& command);
+  explicit CliRegistration(const CliCommandInfo& command);
 };
 
-const std::vector<CliCommand>& registeredCommands();
+// The registered commands in name order.
+const std::vector<CliCommandInfo>& registeredCommands();
 
-// Runs argv[1..] (without the program name) as a command line; returns the exit code.
+// Runs argv[1..] (without the program name) as a command line; returns the exit code. Help goes to
+// io.out with 0; a wrong command line prints a message naming the option or argument on io.err and
+// returns kExitUsage.
 int runCli(const std::vector<std::string>& args, CliIo& io);
-
-// Small helpers for commands' own option parsing.
-// Returns true and sets `value` when args[i] is "--name=VALUE" or "--name" followed by VALUE
-// (advancing i); `missing` is set when the value is absent.
-bool takeOption(const std::vector<std::string>& args, size_t& i, std::string_view name, std::string& value,
-                bool& missing);
-bool parseInt(std::string_view text, long long& value);
 
 }  // namespace velkora::cli

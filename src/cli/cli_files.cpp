@@ -1,5 +1,6 @@
 #include "cli/cli_files.h"
 
+#include "storage/binary_io.h"
 #include "storage/measurement_file.h"
 
 namespace velkora::cli {
@@ -16,23 +17,32 @@ TestKind testKindForPath(std::string_view path) {
   const std::string_view ext = kPowerFileExtension;
   if (path.size() < ext.size()) return TestKind::Force;
   const std::string_view tail = path.substr(path.size() - ext.size());
-  return tail == ext ? TestKind::Power : TestKind::Force;
+  for (size_t i = 0; i < ext.size(); ++i) {
+    const char c = tail[i] >= 'A' && tail[i] <= 'Z' ? static_cast<char>(tail[i] - 'A' + 'a') : tail[i];
+    if (c != ext[i]) return TestKind::Force;
+  }
+  return TestKind::Power;
 }
 
-bool takeKindOption(const std::vector<std::string>& args, size_t& i, std::optional<TestKind>& kind, bool& invalid) {
-  std::string value;
-  bool missing = false;
-  if (!takeOption(args, i, "--kind", value, missing)) return false;
-  const std::optional<TestKind> parsed = missing ? std::nullopt : parseTestKind(value);
-  invalid = !parsed.has_value();
-  if (parsed) kind = parsed;
-  return true;
+void printFileReason(std::ostream& err, std::string_view path, const std::error_code& reason) {
+  err << path << ": " << reason.message() << '\n';
 }
 
 bool loadForCli(const std::string& path, std::optional<TestKind> kindOverride, MeasurementStore& store,
                 SubjectInfo& subject, CliIo& io) {
   StreamMessageSink sink(io.err);
-  return loadMeasurement(path, kindOverride.value_or(testKindForPath(path)), store, subject, sink);
+  std::error_code openError;
+  if (loadMeasurement(path, kindOverride.value_or(testKindForPath(path)), store, subject, sink, &openError))
+    return true;
+  if (openError) printFileReason(io.err, path, openError);
+  return false;
+}
+
+bool outputIsInput(std::string_view command, const std::string& input, const std::string& output, CliIo& io) {
+  if (!sameExistingFile(input, output)) return false;
+  io.err << "velkora-cli " << command << ": the output " << output << " is the file " << input
+         << " this command reads; choose another output\n";
+  return true;
 }
 
 }  // namespace velkora::cli

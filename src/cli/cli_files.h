@@ -1,12 +1,12 @@
 #pragma once
-// What every velkora-cli command that reads a measurement file shares: the --kind option, the test
-// kind a file name implies, and loading with the program's messages on stderr.
+// What every velkora-cli command that reads or writes a file shares: the test kind a file name
+// implies, loading with the program's messages on stderr, and the reason a file could not be used.
 
 #include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <system_error>
 
 #include "acquisition/measurement_store.h"
 #include "app/messages.h"
@@ -29,16 +29,21 @@ class StreamMessageSink : public MessageSink {
 std::optional<TestKind> parseTestKind(std::string_view text);
 std::string_view testKindName(TestKind kind);
 
-// A name ending in ".tsr" (any letter case) is a power test, any other a force test.
+// A name ending in ".tsr" in any letter case is a power test, any other a force test.
 TestKind testKindForPath(std::string_view path);
 
-// Returns true when args[i] is the --kind option (advancing i past its value). `invalid` is set when
-// the value is missing or not a test kind.
-bool takeKindOption(const std::vector<std::string>& args, size_t& i, std::optional<TestKind>& kind, bool& invalid);
+// The line that follows the program's message when a file could not be opened, read or written:
+// "PATH: reason", the reason as the system words it ("No such file or directory", ...).
+void printFileReason(std::ostream& err, std::string_view path, const std::error_code& reason);
 
 // Loads the file as the test kind the override gives, else the one the name implies.
-// On failure the program's message is on io.err and the command should exit with kExitFailure.
+// On failure the program's message (and, when the file could not be opened, the path and the reason)
+// is on io.err and the command should exit with kExitFailure.
 bool loadForCli(const std::string& path, std::optional<TestKind> kindOverride, MeasurementStore& store,
                 SubjectInfo& subject, CliIo& io);
+
+// No command writes over the file it reads: true, after a message on io.err, when `output` is the
+// existing file `input` under any name.
+bool outputIsInput(std::string_view command, const std::string& input, const std::string& output, CliIo& io);
 
 }  // namespace velkora::cli

@@ -1,5 +1,6 @@
 // velkora-cli decode: the plate byte stream on stdin, one "V H" line per decoded frame.
 
+#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <istream>
 #include <ostream>
@@ -7,6 +8,7 @@
 
 #include "acquisition/frame_decoder.h"
 #include "cli/cli_command.h"
+#include "cli/cli_options.h"
 
 namespace velkora::cli {
 namespace {
@@ -17,6 +19,7 @@ void printFrame(std::ostream& out, int32_t v, int32_t h) {
   out.write(line, len);
 }
 
+// "V,H": two whole numbers within +-100000.
 bool parseOffsets(const std::string& text, int32_t& v, int32_t& h) {
   const auto comma = text.find(',');
   if (comma == std::string::npos) return false;
@@ -30,22 +33,31 @@ bool parseOffsets(const std::string& text, int32_t& v, int32_t& h) {
   return true;
 }
 
-int runDecode(const std::vector<std::string>& args, CliIo& io) {
+class DecodeCommand final : public CliCommand {
+ public:
+  void define(CLI::App& command) override {
+    command
+        .add_option("--offsets", offsets_,
+                    "subtract these counts from the vertical and the horizontal value (default 0,0)")
+        ->type_name("V,H")
+        ->check(CLI::Validator(
+            [](std::string& text) -> std::string {
+              int32_t v = 0;
+              int32_t h = 0;
+              return parseOffsets(text, v, h) ? "" : "needs two whole numbers V,H from -100000 to 100000";
+            },
+            "", "offsets"));
+  }
+  int run(CliIo& io) override;
+
+ private:
+  std::string offsets_ = "0,0";
+};
+
+int DecodeCommand::run(CliIo& io) {
   int32_t offV = 0;
   int32_t offH = 0;
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string value;
-    bool missing = false;
-    if (takeOption(args, i, "--offsets", value, missing)) {
-      if (missing || !parseOffsets(value, offV, offH)) {
-        io.err << "velkora-cli decode: --offsets needs two integers V,H\n";
-        return kExitUsage;
-      }
-      continue;
-    }
-    io.err << "velkora-cli decode: unexpected argument '" << args[i] << "'\n";
-    return kExitUsage;
-  }
+  parseOffsets(offsets_, offV, offH);  // checked while parsing
 
   // The program's own decoder and recorder do the work: a Live recording with the given offsets
   // keeps each frame's corrected counts, which we print as they arrive.
@@ -78,10 +90,10 @@ int runDecode(const std::vector<std::string>& args, CliIo& io) {
   return kExitOk;
 }
 
-const CliRegistration registration{{"decode", "[--offsets V,H] < BYTES",
-                                    "decode a plate byte stream from standard input: one line \"V H\" per frame, "
-                                    "raw counts or counts minus the offsets",
-                                    runDecode}};
+const CliRegistration registration{{"decode", "decode a plate byte stream from standard input",
+                                    "Reads the plate's bytes from standard input and prints one line \"V H\" per "
+                                    "decoded frame:\nthe raw counts, or the counts minus the offsets.",
+                                    makeCommand<DecodeCommand>}};
 
 }  // namespace
 }  // namespace velkora::cli

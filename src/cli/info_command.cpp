@@ -1,5 +1,6 @@
 // velkora-cli info: what a measurement file holds, as "key: value" lines.
 
+#include <CLI/CLI.hpp>
 #include <charconv>
 #include <cstdio>
 #include <ctime>
@@ -9,29 +10,12 @@
 #include "app/program_state.h"
 #include "cli/cli_command.h"
 #include "cli/cli_files.h"
+#include "cli/cli_options.h"
+#include "cli/text_escape.h"
 #include "storage/measurement_file.h"
 
 namespace velkora::cli {
 namespace {
-
-// One value per line whatever the file holds: control characters become \xHH, a backslash \\.
-std::string escapeText(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char ch : text) {
-    const auto b = static_cast<unsigned char>(ch);
-    if (ch == '\\') {
-      out += "\\\\";
-    } else if (b < 0x20 || b == 0x7F) {
-      char hex[5];
-      std::snprintf(hex, sizeof hex, "\\x%02X", b);
-      out += hex;
-    } else {
-      out.push_back(ch);
-    }
-  }
-  return out;
-}
 
 // The shortest text that reads back to the same single-precision value, with '.' in every locale.
 std::string formatFloat(float value) {
@@ -62,32 +46,23 @@ std::string formatStartTime(int64_t seconds) {
   return text;
 }
 
-int runInfo(const std::vector<std::string>& args, CliIo& io) {
-  std::string path;
-  std::optional<TestKind> kind;
-  for (size_t i = 0; i < args.size(); ++i) {
-    bool invalid = false;
-    if (takeKindOption(args, i, kind, invalid)) {
-      if (invalid) {
-        io.err << "velkora-cli info: --kind needs force or power\n";
-        return kExitUsage;
-      }
-      continue;
-    }
-    if (args[i].starts_with("--") || !path.empty()) {
-      io.err << "velkora-cli info: unexpected argument '" << args[i] << "'\n";
-      return kExitUsage;
-    }
-    path = args[i];
+class InfoCommand final : public CliCommand {
+ public:
+  void define(CLI::App& command) override {
+    addFileArgument(command, path_);
+    addKindOption(command, kind_);
   }
-  if (path.empty()) {
-    io.err << "velkora-cli info: no file given\n";
-    return kExitUsage;
-  }
+  int run(CliIo& io) override;
 
+ private:
+  std::string path_;
+  std::optional<TestKind> kind_;
+};
+
+int InfoCommand::run(CliIo& io) {
   MeasurementStore& store = program::measurementStore;
   SubjectInfo& subject = program::subjectInfo;
-  if (!loadForCli(path, kind, store, subject, io)) return kExitFailure;
+  if (!loadForCli(path_, kind_, store, subject, io)) return kExitFailure;
 
   std::ostream& out = io.out;
   out << "name: " << escapeText(subject.name) << '\n'
@@ -111,14 +86,16 @@ int runInfo(const std::vector<std::string>& args, CliIo& io) {
 }
 
 const CliRegistration registration{
-    {"info", "FILE [--kind force|power]",
-     "print what a measurement file holds as \"key: value\" lines: name, sex (female, male, none), height, "
-     "weight, comment1..3, bodyWeight (kg), offsetVertical, offsetHorizontal, coefficientVertical, "
-     "coefficientHorizontal, sampleCount, repetitionCount, startTime (local time, DD.MM.YYYY HH:MM:SS), "
-     "testKind. Numbers use '.' in every locale, in the shortest form that reads back to the same "
-     "single-precision value; control characters in texts are shown as \\xHH and a backslash as \\\\. "
-     "A .tsr file is a power test, any other a force test, unless --kind says otherwise",
-     runInfo}};
+    {"info", "print what a measurement file holds as \"key: value\" lines",
+     "Prints name, sex (female, male, none), height, weight, comment1..3, bodyWeight (kg), offsetVertical,\n"
+     "offsetHorizontal, coefficientVertical, coefficientHorizontal, sampleCount, repetitionCount, startTime\n"
+     "(local time, DD.MM.YYYY HH:MM:SS) and testKind. Numbers use '.' in every locale, in the shortest form\n"
+     "that reads back to the same single-precision value. In texts a backslash is shown as \\\\, control\n"
+     "characters (C0 and DEL) and bytes that are not UTF-8 as \\xHH, and the C1 controls (U+0080 to U+009F),\n"
+     "the bidirectional controls (U+202A to U+202E, U+2066 to U+2069) and the line and paragraph separators\n"
+     "as \\uXXXX, so every value stays on its line. A name ending in .tsr (any letter case) is a power test,\n"
+     "any other a force test, unless --kind says otherwise.",
+     makeCommand<InfoCommand>}};
 
 }  // namespace
 }  // namespace velkora::cli

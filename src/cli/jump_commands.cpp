@@ -1,6 +1,7 @@
 // velkora-cli samples and jump: a recording in physical units and the jump analysis of a power test,
 // with '.' as the decimal mark whatever the locale.
 
+#include <CLI/CLI.hpp>
 #include <charconv>
 #include <clocale>
 #include <cmath>
@@ -13,6 +14,7 @@
 #include "app/program_state.h"
 #include "cli/cli_command.h"
 #include "cli/cli_files.h"
+#include "cli/cli_options.h"
 #include "reports/jump_analysis.h"
 
 namespace velkora::cli {
@@ -41,50 +43,57 @@ std::string_view decimalPoint() {
   return conv->decimal_point;
 }
 
-// FILE and --kind, the arguments both commands start from.
-int parseFileArguments(const std::vector<std::string>& args, std::string_view command, std::string& path,
-                       std::optional<TestKind>* kind, std::optional<float>* bodyWeight, CliIo& io) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    bool invalid = false;
-    if (kind != nullptr && takeKindOption(args, i, *kind, invalid)) {
-      if (invalid) {
-        io.err << "velkora-cli " << command << ": --kind needs force or power\n";
-        return kExitUsage;
-      }
-      continue;
-    }
-    std::string value;
-    bool missing = false;
-    if (bodyWeight != nullptr && takeOption(args, i, "--body-weight", value, missing)) {
-      float kg = 0.0f;
-      const char* last = value.data() + value.size();
-      const auto [ptr, ec] = std::from_chars(value.data(), last, kg);
-      if (missing || value.empty() || ec != std::errc() || ptr != last || !std::isfinite(kg) || kg < 0) {
-        io.err << "velkora-cli " << command << ": --body-weight needs kilograms, a number from 0 on\n";
-        return kExitUsage;
-      }
-      *bodyWeight = kg;
-      continue;
-    }
-    if (args[i].starts_with("--") || !path.empty()) {
-      io.err << "velkora-cli " << command << ": unexpected argument '" << args[i] << "'\n";
-      return kExitUsage;
-    }
-    path = args[i];
-  }
-  if (path.empty()) {
-    io.err << "velkora-cli " << command << ": no file given\n";
-    return kExitUsage;
-  }
-  return kExitOk;
+// Kilograms: a finite number from 0 on, read exactly as the program reads a float.
+bool parseKilograms(const std::string& text, float& kg) {
+  const char* last = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), last, kg);
+  return !text.empty() && ec == std::errc() && ptr == last && std::isfinite(kg) && kg >= 0;
 }
 
-int runSamples(const std::vector<std::string>& args, CliIo& io) {
-  std::string path;
-  std::optional<TestKind> kind;
-  if (const int code = parseFileArguments(args, "samples", path, &kind, nullptr, io); code != kExitOk) return code;
+class SamplesCommand final : public CliCommand {
+ public:
+  void define(CLI::App& command) override {
+    addFileArgument(command, path_);
+    addKindOption(command, kind_);
+  }
+  int run(CliIo& io) override;
+
+ private:
+  std::string path_;
+  std::optional<TestKind> kind_;
+};
+
+class JumpCommand final : public CliCommand {
+ public:
+  void define(CLI::App& command) override {
+    addFileArgument(command, path_);
+    command
+        .add_option_function<std::string>(
+            "--body-weight",
+            [this](const std::string& text) {
+              float kg = 0.0f;
+              parseKilograms(text, kg);  // checked before
+              bodyWeight_ = kg;
+            },
+            "the subject's body weight instead of the file's")
+        ->type_name("KG")
+        ->check(CLI::Validator(
+            [](std::string& text) -> std::string {
+              float kg = 0.0f;
+              return parseKilograms(text, kg) ? "" : "needs kilograms, a number from 0 on";
+            },
+            "", "kilograms"));
+  }
+  int run(CliIo& io) override;
+
+ private:
+  std::string path_;
+  std::optional<float> bodyWeight_;
+};
+
+int SamplesCommand::run(CliIo& io) {
   MeasurementStore& store = program::measurementStore;
-  if (!loadForCli(path, kind, store, program::subjectInfo, io)) return kExitFailure;
+  if (!loadForCli(path_, kind_, store, program::subjectInfo, io)) return kExitFailure;
 
   const bool power = store.testKind == TestKind::Power;
   const int32_t n = store.sampleCount.load(std::memory_order_acquire);
@@ -120,16 +129,13 @@ int runSamples(const std::vector<std::string>& args, CliIo& io) {
   return kExitOk;
 }
 
-int runJump(const std::vector<std::string>& args, CliIo& io) {
-  std::string path;
-  std::optional<float> bodyWeight;
-  if (const int code = parseFileArguments(args, "jump", path, nullptr, &bodyWeight, io); code != kExitOk) return code;
+int JumpCommand::run(CliIo& io) {
   MeasurementStore& store = program::measurementStore;
   // Whatever its name, the file is read as a power test, which runs the analysis.
-  if (!loadForCli(path, TestKind::Power, store, program::subjectInfo, io)) return kExitFailure;
+  if (!loadForCli(path_, TestKind::Power, store, program::subjectInfo, io)) return kExitFailure;
   if (!store.jump.analysed) computeJumpResults(store);
 
-  const JumpHeights h = computeJumpHeights(store, bodyWeight.value_or(store.bodyWeight));
+  const JumpHeights h = computeJumpHeights(store, bodyWeight_.value_or(store.bodyWeight));
   const PhaseExtremes e = computePhaseExtremes(store);
   const std::string_view point = decimalPoint();
   std::string text;
@@ -168,21 +174,22 @@ int runJump(const std::vector<std::string>& args, CliIo& io) {
 }
 
 const CliRegistration samplesRegistration{
-    {"samples", "FILE [--kind force|power]",
-     "print the recording in physical units as CSV with '.' as the decimal mark: a header line, then one line "
-     "per sample: index,time_ms,vertical_N,horizontal_N,vector_N (forces %.3f), and for a power test also "
-     "velocity_m_s (%.5f), displacement_cm (%.4f), power_W (%.2f) from the jump analysis",
-     runSamples}};
+    {"samples", "print the recording in physical units as CSV",
+     "Prints the recording in physical units as CSV with '.' as the decimal mark: a header line, then one line\n"
+     "per sample: index,time_ms,vertical_N,horizontal_N,vector_N (forces %.3f), and for a power test also\n"
+     "velocity_m_s (%.5f), displacement_cm (%.4f), power_W (%.2f) from the jump analysis. A name ending in\n"
+     ".tsr (any letter case) is a power test, any other a force test, unless --kind says otherwise.",
+     makeCommand<SamplesCommand>}};
 
 const CliRegistration jumpRegistration{
-    {"jump", "FILE [--body-weight KG]",
-     "read FILE as a power test, run the jump analysis and print \"key: value\" lines: peakIndex, "
-     "unweightingStart, takeOffIndex, windowStart, touchDownIndex, takeOffVelocity, heightByImpulse, "
-     "flightTime, heightByFlightTime and the phase extremes takeOffMaxForce, takeOffMaxVelocity, "
-     "takeOffMaxPower, takeOffMinDisplacement, touchDownMaxForce, touchDownMinVelocity, touchDownMinPower, "
-     "touchDownMaxDisplacement; numbers %.9g with '.'. The body weight defaults to the file's; without one "
-     "(0 kg) the take-off velocity and the height from it are 0",
-     runJump}};
+    {"jump", "print the jump analysis of a power test",
+     "Reads FILE as a power test, runs the jump analysis and prints \"key: value\" lines: peakIndex,\n"
+     "unweightingStart, takeOffIndex, windowStart, touchDownIndex, takeOffVelocity, heightByImpulse,\n"
+     "flightTime, heightByFlightTime and the phase extremes takeOffMaxForce, takeOffMaxVelocity,\n"
+     "takeOffMaxPower, takeOffMinDisplacement, touchDownMaxForce, touchDownMinVelocity, touchDownMinPower,\n"
+     "touchDownMaxDisplacement; numbers %.9g with '.'. The body weight defaults to the file's; without one\n"
+     "(0 kg) the take-off velocity and the height from it are 0.",
+     makeCommand<JumpCommand>}};
 
 }  // namespace
 }  // namespace velkora::cli

@@ -1,4 +1,5 @@
 #include <clocale>
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -6,6 +7,9 @@
 #include "cli/cli_command.h"
 
 int main(int argc, char** argv) {
+  // A reader that goes away (a pager quit early, a closed terminal pipe) makes our writes fail, which
+  // ends in exit code 1 below, instead of killing the process; a running test then still saves.
+  std::signal(SIGPIPE, SIG_IGN);
   // Report numbers follow the user's locale, as in the desktop program.
   std::setlocale(LC_NUMERIC, "");
   std::ios::sync_with_stdio(false);

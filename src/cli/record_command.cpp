@@ -1,14 +1,10 @@
 // velkora-cli record: runs a force or power test without a window and saves it as a measurement
 // file, with the program's own store, recorder, plate link and file code.
 
-#include <signal.h>
-#include <unistd.h>
-
-#include <atomic>
+#include <CLI/CLI.hpp>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
-#include <filesystem>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -22,7 +18,10 @@
 #include "app/program_state.h"
 #include "cli/cli_command.h"
 #include "cli/cli_files.h"
+#include "cli/cli_options.h"
+#include "cli/stop_signals.h"
 #include "reports/jump_analysis.h"
+#include "storage/binary_io.h"
 #include "storage/configuration_file.h"
 #include "storage/measurement_file.h"
 
@@ -31,138 +30,10 @@ namespace {
 
 using namespace std::chrono;
 
-constexpr std::string_view kUsage =
-    "(--force-time SECONDS | --force-reps COUNT | --power SECONDS) --output PATH [--start-force N] [--port N] "
-    "[--config PATH] [--simulate[=SCENARIO]]";
 constexpr auto kTick = milliseconds(10);
 constexpr auto kWeighingPatience = seconds(10);  // 2.02 s of samples, with room for a slow start
 
-// Ctrl+C asks the running test to stop the way the STOP button does.
-std::atomic<int> interruptRequested{0};
-static_assert(std::atomic<int>::is_always_lock_free);
-
-extern "C" void onInterrupt(int) { interruptRequested.store(1, std::memory_order_relaxed); }
-
-class InterruptGuard {
- public:
-  InterruptGuard() {
-    interruptRequested.store(0);
-    struct sigaction action {};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;  // progress output on stderr is not cut by the interrupt
-    installed_ = ::sigaction(SIGINT, &action, &previous_) == 0;
-  }
-  ~InterruptGuard() {
-    if (installed_) ::sigaction(SIGINT, &previous_, nullptr);
-  }
-  InterruptGuard(const InterruptGuard&) = delete;
-  InterruptGuard& operator=(const InterruptGuard&) = delete;
-  static bool requested() { return interruptRequested.load(std::memory_order_relaxed) != 0; }
-
- private:
-  struct sigaction previous_ {};
-  bool installed_ = false;
-};
-
 enum class TestChoice { None, ForceTime, ForceReps, Power };
-
-struct Request {
-  TestChoice test = TestChoice::None;
-  int32_t value = 0;  // seconds or repetitions
-  std::string output;
-  std::optional<int32_t> startForce;
-  std::optional<int32_t> serialPort;  // portIndex 0..4 when --port was given
-  std::string config;
-  SimulationOption simulation;
-};
-
-// Parses the arguments; false after printing why.
-bool parseRequest(std::vector<std::string> args, Request& request, CliIo& io) {
-  std::string error;
-  if (!extractSimulationOption(args, request.simulation, error)) {
-    io.err << "velkora-cli record: " << error << '\n';
-    return false;
-  }
-  struct Bounded {
-    std::string_view name;
-    long long min;
-    long long max;
-  };
-  auto number = [&](const Bounded& option, const std::string& text, int32_t& out) {
-    long long value = 0;
-    if (!parseInt(text, value) || value < option.min || value > option.max) {
-      io.err << "velkora-cli record: " << option.name << " needs an integer from " << option.min << " to " << option.max
-             << '\n';
-      return false;
-    }
-    out = static_cast<int32_t>(value);
-    return true;
-  };
-  const std::pair<Bounded, TestChoice> tests[] = {
-      {{"--force-time", 1, 60}, TestChoice::ForceTime},
-      {{"--force-reps", 1, kMaxRepetitions}, TestChoice::ForceReps},
-      // The recorder holds at most 61000 samples.
-      {{"--power", 1, kMaxSamples / 1000}, TestChoice::Power},
-  };
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string value;
-    bool missing = false;
-    bool taken = false;
-    for (const auto& [option, choice] : tests) {
-      if (taken || !takeOption(args, i, option.name, value, missing)) continue;
-      taken = true;
-      if (request.test != TestChoice::None) {
-        io.err << "velkora-cli record: choose one test: --force-time, --force-reps or --power\n";
-        return false;
-      }
-      request.test = choice;
-      if (missing || !number(option, value, request.value)) {
-        if (missing) io.err << "velkora-cli record: " << option.name << " needs a value\n";
-        return false;
-      }
-    }
-    if (taken) continue;
-    bool pathTaken = false;
-    for (auto [name, target] : {std::pair{"--output", &request.output}, std::pair{"--config", &request.config}}) {
-      if (pathTaken || !takeOption(args, i, name, value, missing)) continue;
-      pathTaken = true;
-      if (missing || value.empty()) {
-        io.err << "velkora-cli record: " << name << " needs a path\n";
-        return false;
-      }
-      *target = value;
-    }
-    if (pathTaken) continue;
-    if (takeOption(args, i, "--start-force", value, missing)) {
-      int32_t force = 0;
-      if (missing || !number({"--start-force", 0, 6000}, value, force)) return false;
-      request.startForce = force;
-      continue;
-    }
-    if (takeOption(args, i, "--port", value, missing)) {
-      int32_t port = 0;
-      if (missing || !number({"--port", 1, kSerialPortCount}, value, port)) return false;
-      request.serialPort = port - 1;
-      continue;
-    }
-    io.err << "velkora-cli record: unexpected argument '" << args[i] << "'\n";
-    return false;
-  }
-  if (request.test == TestChoice::None) {
-    io.err << "velkora-cli record: choose a test: --force-time, --force-reps or --power\n";
-    return false;
-  }
-  if (request.output.empty()) {
-    io.err << "velkora-cli record: --output PATH is required\n";
-    return false;
-  }
-  if (request.test == TestChoice::Power && request.startForce) {
-    io.err << "velkora-cli record: the power test records from the first frame; --start-force does not apply\n";
-    return false;
-  }
-  return true;
-}
 
 enum class Outcome { Finished, Interrupted, Lost, Stalled };
 
@@ -175,7 +46,7 @@ Outcome watch(const PlateLink& link, Done done, Progress progress, std::optional
   while (true) {
     if (done()) return Outcome::Finished;
     if (link.plateLost()) return done() ? Outcome::Finished : Outcome::Lost;
-    if (InterruptGuard::requested()) return Outcome::Interrupted;
+    if (StopSignals::requested()) return Outcome::Interrupted;
     const auto now = steady_clock::now();
     if (patience && now - start > *patience) return Outcome::Stalled;
     if (now >= nextReport) {
@@ -186,49 +57,173 @@ Outcome watch(const PlateLink& link, Done done, Progress progress, std::optional
   }
 }
 
-int runRecord(const std::vector<std::string>& args, CliIo& io) {
-  Request request;
-  if (!parseRequest(args, request, io)) return kExitUsage;
+class RecordCommand final : public CliCommand {
+ public:
+  void define(CLI::App& command) override;
+  int run(CliIo& io) override;
 
-  StreamMessageSink messages(io.err);
-  CalibrationSet& calibration = program::currentCalibration;
-  // As at the program's start, the configuration's messages are shown and its result is ignored:
-  // whatever the file could not supply keeps its default.
-  if (!request.config.empty())
-    loadConfiguration(request.config, {program::appSettings, program::currentCalibration, program::graphSettings},
-                      messages);
+ private:
+  TestChoice test() const;
+  // Reads the --config file into the plate's settings, with the program's messages; false after the
+  // path and the reason when the file cannot be read.
+  bool loadConfigFile(CliIo& io) const;
+  // Records the chosen test into the store; the outcome of the test itself (a failed weighing or start
+  // ends the command with `exitCode` instead).
+  std::optional<Outcome> record(CliIo& io, int& exitCode);
 
+  CLI::Option* forceTime_ = nullptr;
+  CLI::Option* forceReps_ = nullptr;
+  CLI::Option* power_ = nullptr;
+  CLI::Option* startForceOption_ = nullptr;
+  CLI::Option* portOption_ = nullptr;
+  CLI::Option* simulateOption_ = nullptr;
+  int32_t value_ = 0;  // seconds or repetitions of the chosen test
+  std::string output_;
+  int32_t startForce_ = 0;
+  int32_t port_ = 0;  // COMn, 1..5, when --port was given
+  std::string config_;
+  std::string scenario_;
+};
+
+// The scenario of --simulate, checked while the command line is parsed.
+CLI::Validator scenarioCheck() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        SimulationPlan plan;
+        std::string error;
+        return parseSimulation(text, plan, error) ? "" : error;
+      },
+      "", "scenario");
+}
+
+void RecordCommand::define(CLI::App& command) {
+  CLI::Option_group* tests = command.add_option_group("test", "the test to record, exactly one of");
+  forceTime_ = tests->add_option("--force-time", value_, "a force test of SECONDS from the start force")
+                   ->type_name("SECONDS")
+                   ->transform(wholeNumber(1, 60));
+  forceReps_ = tests->add_option("--force-reps", value_, "a force test of COUNT repetitions from the start force")
+                   ->type_name("COUNT")
+                   ->transform(wholeNumber(1, kMaxRepetitions));
+  // The recorder holds at most 61000 samples.
+  power_ = tests->add_option("--power", value_, "a power test: the body weight, then SECONDS of the jump")
+               ->type_name("SECONDS")
+               ->transform(wholeNumber(1, kMaxSamples / 1000));
+  tests->require_option(1);
+  command.add_option("--output", output_, "the measurement file the test is saved to")
+      ->required()
+      ->type_name("PATH")
+      ->check(nonEmpty());
+  startForceOption_ = command.add_option("--start-force", startForce_, "start force in newtons (default: the setup's)")
+                          ->type_name("N")
+                          ->transform(wholeNumber(0, 6000));
+  power_->excludes(startForceOption_);  // the power test records from the first frame
+  portOption_ = command.add_option("--port", port_, "read the serial port COMn instead of the USB plate")
+                    ->type_name("N")
+                    ->transform(wholeNumber(1, kSerialPortCount));
+  command.add_option("--config", config_, "take the plate's calibration and the setup from this configuration file")
+      ->type_name("PATH")
+      ->check(nonEmpty());
+  simulateOption_ = command
+                        .add_flag("--simulate{}", scenario_,
+                                  "replace the USB plate by the simulated one playing SCENARIO (default jump)")
+                        ->option_text("[=SCENARIO]")
+                        ->check(scenarioCheck());
+}
+
+TestChoice RecordCommand::test() const {
+  if (forceTime_->count() > 0) return TestChoice::ForceTime;
+  if (forceReps_->count() > 0) return TestChoice::ForceReps;
+  if (power_->count() > 0) return TestChoice::Power;
+  return TestChoice::None;
+}
+
+bool RecordCommand::loadConfigFile(CliIo& io) const {
+  // The configuration's warnings are shown as at the program's start; a file that cannot be read is an
+  // error here, because the user named it.
+  CollectingMessageSink messages;
+  std::error_code openError;
+  loadConfiguration(config_, {program::appSettings, program::currentCalibration, program::graphSettings}, messages,
+                    &openError);
+  if (openError) {
+    io.err << msg::kErrorOpeningFile << '\n';
+    printFileReason(io.err, config_, openError);
+    return false;
+  }
+  for (const std::string& message : messages.messages) io.err << message << '\n';
+  return true;
+}
+
+int RecordCommand::run(CliIo& io) {
+  if (!config_.empty()) {
+    if (outputIsInput("record", config_, output_, io) || !loadConfigFile(io)) return kExitFailure;
+  }
   // Find out now, not after a minute of recording, that the file cannot be written.
-  {
-    std::filesystem::path folder = std::filesystem::path(request.output).parent_path();
-    if (folder.empty()) folder = ".";
-    std::error_code ec;
-    if (!std::filesystem::is_directory(folder, ec) || ::access(folder.c_str(), W_OK) != 0) {
-      io.err << "velkora-cli record: cannot write into " << folder.string() << '\n';
-      return kExitFailure;
-    }
+  if (std::error_code reason; !checkFileReplaceable(output_, reason)) {
+    io.err << "velkora-cli record: the test could not be saved there; nothing recorded\n";
+    printFileReason(io.err, output_, reason);
+    return kExitFailure;
   }
 
+  // Ctrl+C, SIGTERM and SIGHUP stop the test as STOP does, until the take is saved.
+  StopSignals stopSignals;
+  int exitCode = kExitOk;
+  const std::optional<Outcome> outcome = record(io, exitCode);
+  if (!outcome) return exitCode;
+
+  MeasurementStore& store = program::measurementStore;
+  StreamMessageSink messages(io.err);
+  if (*outcome == Outcome::Interrupted) io.err << "stopped\n";
+  if (*outcome != Outcome::Finished && *outcome != Outcome::Interrupted)
+    messages.showMessage(msg::kErrorInCommunication);
+  const int32_t n = store.sampleCount.load(std::memory_order_acquire);
+  if (n == 0) {
+    // An empty take never replaces a file, least of all a good one.
+    io.err << "velkora-cli record: no sample was recorded; nothing saved\n";
+    return kExitFailure;
+  }
+  std::error_code saveError;
+  if (!saveMeasurement(output_, store, program::subjectInfo, messages, &saveError)) {
+    printFileReason(io.err, output_, saveError);
+    return kExitFailure;
+  }
+  io.err << "saved " << n << " samples";
+  if (test() == TestChoice::ForceReps) io.err << " and " << store.repetitions.rows() << " repetitions";
+  io.err << " to " << output_ << '\n';
+  return *outcome == Outcome::Finished || *outcome == Outcome::Interrupted ? kExitOk : kExitFailure;
+}
+
+std::optional<Outcome> RecordCommand::record(CliIo& io, int& exitCode) {
+  StreamMessageSink messages(io.err);
+  CalibrationSet& calibration = program::currentCalibration;
   MeasurementStore& store = program::measurementStore;
   SampleRecorder recorder(calibration, store.repetitions);
   FrameDecoder decoder(recorder);
+  SimulationOption simulation;
+  if (simulateOption_->count() > 0) {
+    std::string error;
+    simulation.given = parseSimulation(scenario_, simulation.plan, error);  // checked while parsing
+  }
   SystemTransportFactory system;
-  const std::unique_ptr<TransportFactory> transports = makeTransportFactory(request.simulation, system);
+  const std::unique_ptr<TransportFactory> transports = makeTransportFactory(simulation, system);
   PlateLink link(decoder, recorder, *transports);
-  InterruptGuard interrupt;
 
-  const int32_t port = request.serialPort.value_or(program::appSettings.portIndex);
-  auto route = [&](Recording& r) { r.transport = request.serialPort ? 1 : 0; };
-  auto communicationError = [&] { messages.showMessage(msg::kErrorInCommunication); };
+  const bool serial = portOption_->count() > 0;
+  const int32_t port = serial ? port_ - 1 : program::appSettings.portIndex;
+  auto route = [&](Recording& r) { r.transport = serial ? 1 : 0; };
+  auto fail = [&](int code) -> std::optional<Outcome> {
+    exitCode = code;
+    return std::nullopt;
+  };
 
   // The power test weighs the subject first, standing still for 2.02 s.
-  if (request.test == TestChoice::Power) {
+  const TestChoice choice = test();
+  if (choice == TestChoice::Power) {
     Recording& weighing = program::weightRecording;
     weighing.prepare(port, RecordingMode::Timed, kWeighingSamples, calibration);
     route(weighing);
     if (!link.startLink(weighing)) {
-      communicationError();
-      return kExitFailure;
+      messages.showMessage(msg::kErrorInCommunication);
+      return fail(kExitFailure);
     }
     io.err << "weighing: stand still on the plate\n";
     const Outcome weighed = watch(
@@ -238,11 +233,11 @@ int runRecord(const std::vector<std::string>& args, CliIo& io) {
     link.stopLink();
     if (weighed == Outcome::Interrupted) {
       io.err << "velkora-cli record: interrupted while weighing; nothing recorded, nothing saved\n";
-      return kExitFailure;
+      return fail(kExitFailure);
     }
     if (weighed != Outcome::Finished) {
-      communicationError();
-      return kExitFailure;
+      messages.showMessage(msg::kErrorInCommunication);
+      return fail(kExitFailure);
     }
     store.bodyWeight = bodyWeightFromSamples(*weighing.samples, calibration.coefficientVertical);
     char line[64];
@@ -251,18 +246,17 @@ int runRecord(const std::vector<std::string>& args, CliIo& io) {
   }
 
   Recording& test = store.recording;
-  switch (request.test) {
+  const int32_t startForce = startForceOption_->count() > 0 ? startForce_ : program::appSettings.startForce;
+  switch (choice) {
     case TestChoice::ForceTime:
-      test.prepare(port, RecordingMode::Timed, request.value * 1000, calibration, true,
-                   request.startForce.value_or(program::appSettings.startForce));
+      test.prepare(port, RecordingMode::Timed, value_ * 1000, calibration, true, startForce);
       break;
     case TestChoice::ForceReps:
-      test.prepare(port, RecordingMode::Repetitions, request.value, calibration, true,
-                   request.startForce.value_or(program::appSettings.startForce));
+      test.prepare(port, RecordingMode::Repetitions, value_, calibration, true, startForce);
       break;
     case TestChoice::Power:
     case TestChoice::None:
-      test.prepare(port, RecordingMode::Timed, request.value * 1000, calibration);
+      test.prepare(port, RecordingMode::Timed, value_ * 1000, calibration);
       break;
   }
   route(test);
@@ -270,15 +264,15 @@ int runRecord(const std::vector<std::string>& args, CliIo& io) {
   // The store is made ready before the reader starts, so no frame of the new test can meet the
   // previous test's repetition count.
   store.resetForNewTest(calibration, static_cast<int64_t>(std::time(nullptr)));
-  store.testKind = request.test == TestChoice::Power ? TestKind::Power : TestKind::Force;
+  store.testKind = choice == TestChoice::Power ? TestKind::Power : TestKind::Force;
   if (!link.startLink(test)) {
-    communicationError();
-    return kExitFailure;
+    messages.showMessage(msg::kErrorInCommunication);
+    return fail(kExitFailure);
   }
   if (test.waiting.load() != 0) io.err << "waiting for the start force of " << test.startThreshold << " N\n";
   io.err << "recording (Ctrl+C stops and saves)\n";
 
-  const bool repetitions = request.test == TestChoice::ForceReps;
+  const bool repetitions = choice == TestChoice::ForceReps;
   const Outcome outcome = watch(
       link, [&] { return test.stopped.load(std::memory_order_acquire) == 1; },
       [&] {
@@ -306,27 +300,23 @@ int runRecord(const std::vector<std::string>& args, CliIo& io) {
       smoothVertical(store.channels, n);
       computeJumpResults(store);
     }
-  } else if (outcome == Outcome::Interrupted) {
-    io.err << "stopped\n";
-  } else {
-    communicationError();
   }
-
-  if (!saveMeasurement(request.output, store, program::subjectInfo, messages)) return kExitFailure;
-  io.err << "saved " << n << " samples";
-  if (repetitions) io.err << " and " << store.repetitions.rows() << " repetitions";
-  io.err << " to " << request.output << '\n';
-  return outcome == Outcome::Lost ? kExitFailure : kExitOk;
+  return outcome;
 }
 
 const CliRegistration registration{
-    {"record", kUsage,
-     "record a force test (for a time or a number of repetitions, from the start force) or a power test (body "
-     "weight first, then the jump) into a measurement file; --port N reads COMn instead of the USB plate, "
-     "--simulate replaces the plate by the simulated one (SCENARIO: ITEM[/ITEM...][,fast] with items empty, "
-     "stand[:KG], pushes[:COUNT[:PEAK[:MS[:HORIZONTAL[:PAUSE]]]]], jump[:KG[:FLIGHT_MS[:QUIET_MS]]], mass[:KG], "
-     "hmass[:KG], calibration[:KG], silent, absent, unplug[:MS[:KG]]; default jump); Ctrl+C stops and saves",
-     runRecord}};
+    {"record", "record a force or a power test into a measurement file",
+     "Records a force test (for a time or a number of repetitions, from the start force) or a power test\n"
+     "(body weight first, then the jump) into a measurement file; progress goes to stderr. Ctrl+C, SIGTERM\n"
+     "and SIGHUP stop the test as STOP does and save what was recorded; a take without a sample saves\n"
+     "nothing, leaves any file at PATH as it was and exits 1, as does a plate that is lost (unplugged, or\n"
+     "silent for 1 s) before the first sample; a plate lost later saves what came and exits 1. A PATH that\n"
+     "cannot be written is reported before the test starts. --config PATH must be readable and may not be\n"
+     "the output. --simulate replaces the plate by the simulated one; SCENARIO is ITEM[/ITEM...][,fast]\n"
+     "with items empty, stand[:KG], pushes[:COUNT[:PEAK[:MS[:HORIZONTAL[:PAUSE]]]]],\n"
+     "jump[:KG[:FLIGHT_MS[:QUIET_MS]]], mass[:KG], hmass[:KG], calibration[:KG], silent, absent,\n"
+     "unplug[:MS[:KG]] (default jump).",
+     makeCommand<RecordCommand>}};
 
 }  // namespace
 }  // namespace velkora::cli

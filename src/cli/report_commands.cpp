@@ -1,6 +1,7 @@
 // velkora-cli report and export-csv: the digital reports of a measurement file as the Copy All text
 // and as the Export csv text, exactly as the program copies and exports them.
 
+#include <CLI/CLI.hpp>
 #include <cstdint>
 #include <optional>
 #include <ostream>
@@ -9,6 +10,7 @@
 #include "app/program_state.h"
 #include "cli/cli_command.h"
 #include "cli/cli_files.h"
+#include "cli/cli_options.h"
 #include "reports/digital_reports.h"
 #include "reports/report_export.h"
 #include "storage/binary_io.h"
@@ -24,13 +26,6 @@ std::optional<ReportKind> parseReportKind(std::string_view text) {
   if (text == "summary") return ReportKind::Summary;
   if (text == "height") return ReportKind::Height;
   return std::nullopt;
-}
-
-bool parseInterval(const std::string& text, int32_t& interval) {
-  long long value = 0;
-  if (!parseInt(text, value) || value < 1 || value > INT32_MAX) return false;
-  interval = static_cast<int32_t>(value);
-  return true;
 }
 
 // Builds the report the program shows for the command; false (with a message) for the jump reports
@@ -60,135 +55,102 @@ bool buildReport(ReportKind kind, int32_t interval, const MeasurementStore& stor
   return false;
 }
 
-// Options shared by both commands. Returns kExitOk, or the exit code of a wrong command line.
-struct ReportOptions {
-  std::string path;
-  std::optional<ReportKind> kind;
-  int32_t interval = 1;
-  std::optional<TestKind> testKind;
-  std::optional<char> separator;
-  std::optional<std::string> output;
-};
-
-// Takes the --kind and --interval options both commands share. Returns true when args[i] was one of
-// them (advancing past its value); `bad` is set, after the message, when the value was wrong.
-bool takeSharedOption(const std::vector<std::string>& args, size_t& i, ReportOptions& o, std::string_view command,
-                      CliIo& io, bool& bad) {
-  std::string value;
-  bool missing = false;
-  bool invalid = false;
-  bad = false;
-  if (takeKindOption(args, i, o.testKind, invalid)) {
-    if (invalid) io.err << "velkora-cli " << command << ": --kind needs force or power\n";
-    bad = invalid;
-    return true;
-  }
-  if (takeOption(args, i, "--interval", value, missing)) {
-    bad = missing || !parseInterval(value, o.interval);
-    if (bad) io.err << "velkora-cli " << command << ": --interval needs a whole number from 1 on\n";
-    return true;
-  }
-  return false;
+// --interval K, which both commands take.
+CLI::Option* addIntervalOption(CLI::App& command, int32_t& interval) {
+  return command.add_option("--interval", interval, "rows of K samples (or repetitions) each; default 1")
+      ->type_name("K")
+      ->transform(wholeNumber(1, INT32_MAX));
 }
 
-int runReport(const std::vector<std::string>& args, CliIo& io) {
-  ReportOptions o;
-  for (size_t i = 0; i < args.size(); ++i) {
-    bool bad = false;
-    if (takeSharedOption(args, i, o, "report", io, bad)) {
-      if (bad) return kExitUsage;
-      continue;
-    }
-    if (args[i].starts_with("--")) {
-      io.err << "velkora-cli report: unknown option '" << args[i] << "'\n";
-      return kExitUsage;
-    }
-    if (!o.kind) {
-      o.kind = parseReportKind(args[i]);
-      if (!o.kind) {
-        io.err << "velkora-cli report: the report is digital, repetition, summary or height, not '" << args[i] << "'\n";
-        return kExitUsage;
-      }
-      continue;
-    }
-    if (!o.path.empty()) {
-      io.err << "velkora-cli report: unexpected argument '" << args[i] << "'\n";
-      return kExitUsage;
-    }
-    o.path = args[i];
+class ReportCommand final : public CliCommand {
+ public:
+  void define(CLI::App& command) override {
+    command
+        .add_option_function<std::string>(
+            "REPORT", [this](const std::string& text) { kind_ = parseReportKind(text).value_or(ReportKind::Digital); },
+            "the report: digital, repetition, summary or height")
+        ->required()
+        ->type_name("")
+        ->check(CLI::IsMember({"digital", "repetition", "summary", "height"}).description(""));
+    addFileArgument(command, path_);
+    addIntervalOption(command, interval_);
+    addKindOption(command, testKind_);
   }
-  if (!o.kind || o.path.empty()) {
-    io.err << "velkora-cli report: needs a report (digital, repetition, summary, height) and a file\n";
-    return kExitUsage;
-  }
+  int run(CliIo& io) override;
 
+ private:
+  ReportKind kind_ = ReportKind::Digital;
+  std::string path_;
+  int32_t interval_ = 1;
+  std::optional<TestKind> testKind_;
+};
+
+int ReportCommand::run(CliIo& io) {
   MeasurementStore& store = program::measurementStore;
-  if (!loadForCli(o.path, o.testKind, store, program::subjectInfo, io)) return kExitFailure;
+  if (!loadForCli(path_, testKind_, store, program::subjectInfo, io)) return kExitFailure;
   DigitalReport report;
-  if (!buildReport(*o.kind, o.interval, store, report, "report", io)) return kExitFailure;
+  if (!buildReport(kind_, interval_, store, report, "report", io)) return kExitFailure;
   const std::string text = copyAllText(report);
   io.out.write(text.data(), static_cast<std::streamsize>(text.size()));
   io.out.flush();
   return kExitOk;
 }
 
-int runExportCsv(const std::vector<std::string>& args, CliIo& io) {
-  ReportOptions o;
-  o.kind = ReportKind::Digital;
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string value;
-    bool missing = false;
-    bool bad = false;
-    if (takeSharedOption(args, i, o, "export-csv", io, bad)) {
-      if (bad) return kExitUsage;
-      continue;
-    }
-    if (takeOption(args, i, "--report", value, missing)) {
-      const std::optional<ReportKind> kind = missing ? std::nullopt : parseReportKind(value);
-      if (kind != ReportKind::Digital && kind != ReportKind::Repetition) {
-        io.err << "velkora-cli export-csv: --report needs digital or repetition\n";
-        return kExitUsage;
-      }
-      o.kind = kind;
-      continue;
-    }
-    if (takeOption(args, i, "--separator", value, missing)) {
-      if (missing || value.size() != 1) {
-        io.err << "velkora-cli export-csv: --separator needs a single character\n";
-        return kExitUsage;
-      }
-      o.separator = value[0];
-      continue;
-    }
-    if (takeOption(args, i, "--output", value, missing)) {
-      if (missing || value.empty()) {
-        io.err << "velkora-cli export-csv: --output needs a path\n";
-        return kExitUsage;
-      }
-      o.output = value;
-      continue;
-    }
-    if (args[i].starts_with("--") || !o.path.empty()) {
-      io.err << "velkora-cli export-csv: unexpected argument '" << args[i] << "'\n";
-      return kExitUsage;
-    }
-    o.path = args[i];
+class ExportCsvCommand final : public CliCommand {
+ public:
+  void define(CLI::App& command) override {
+    addFileArgument(command, path_);
+    command
+        .add_option_function<std::string>(
+            "--report",
+            [this](const std::string& text) { kind_ = parseReportKind(text).value_or(ReportKind::Digital); },
+            "the report to export (default digital)")
+        ->type_name("digital|repetition")
+        ->check(CLI::IsMember({"digital", "repetition"}).description(""));
+    addIntervalOption(command, interval_);
+    command
+        .add_option_function<std::string>(
+            "--separator", [this](const std::string& text) { separator_ = text[0]; },
+            "the character after every cell (default ';' where the decimal mark is ',' and ',' otherwise)")
+        ->type_name("C")
+        ->check(CLI::Validator(
+            [](std::string& text) -> std::string {
+              return text.size() == 1 && isUsableCsvSeparator(text[0])
+                         ? ""
+                         : "needs one printable character that is not the decimal mark, a digit, a sign, a "
+                           "double quote or a space";
+            },
+            "", "separator"));
+    command.add_option("--output", output_, "write the text atomically to PATH instead of printing it")
+        ->type_name("PATH")
+        ->check(nonEmpty());
+    addKindOption(command, testKind_);
   }
-  if (o.path.empty()) {
-    io.err << "velkora-cli export-csv: no file given\n";
-    return kExitUsage;
-  }
+  int run(CliIo& io) override;
 
+ private:
+  std::string path_;
+  ReportKind kind_ = ReportKind::Digital;
+  int32_t interval_ = 1;
+  std::optional<char> separator_;
+  std::string output_;
+  std::optional<TestKind> testKind_;
+};
+
+int ExportCsvCommand::run(CliIo& io) {
+  if (!output_.empty() && outputIsInput("export-csv", path_, output_, io)) return kExitFailure;
   MeasurementStore& store = program::measurementStore;
   SubjectInfo& subject = program::subjectInfo;
-  if (!loadForCli(o.path, o.testKind, store, subject, io)) return kExitFailure;
+  if (!loadForCli(path_, testKind_, store, subject, io)) return kExitFailure;
   DigitalReport report;
-  if (!buildReport(*o.kind, o.interval, store, report, "export-csv", io)) return kExitFailure;
+  if (!buildReport(kind_, interval_, store, report, "export-csv", io)) return kExitFailure;
   const std::string text =
-      csvExportText(report, subject.name, store.testTime, o.separator.value_or(csvSeparatorForLocale()));
-  if (o.output) {
-    if (!writeFileAtomically(*o.output, text)) {
-      io.err << "velkora-cli export-csv: cannot write '" << *o.output << "'\n";
+      csvExportText(report, subject.name, store.testTime, separator_.value_or(csvSeparatorForLocale()));
+  if (!output_.empty()) {
+    std::error_code error;
+    if (!writeFileAtomically(output_, text, &error)) {
+      io.err << msg::kFileSaveError << '\n';
+      printFileReason(io.err, output_, error);
       return kExitFailure;
     }
     return kExitOk;
@@ -199,20 +161,22 @@ int runExportCsv(const std::vector<std::string>& args, CliIo& io) {
 }
 
 const CliRegistration reportRegistration{
-    {"report", "digital|repetition|summary|height FILE [--interval K] [--kind force|power]",
-     "print a report as the program's Copy All text: the two header lines (each header part followed by two "
-     "spaces), then one line per row with its cells joined; lines end in CR LF. The digital report of a power "
-     "test has the power layout; K (default 1) is the interval in samples or repetitions; the summary and height "
-     "reports need a power test. Numbers follow LC_NUMERIC",
-     runReport}};
+    {"report", "print a report as the program's Copy All text",
+     "Prints the report as the program's Copy All text: the two header lines (each header part followed by two\n"
+     "spaces), then one line per row with its cells joined; lines end in CR LF. The digital report of a power\n"
+     "test has the power layout; K (default 1) is the interval in samples or repetitions; the summary and\n"
+     "height reports need a power test. Numbers follow LC_NUMERIC. A name ending in .tsr (any letter case) is\n"
+     "a power test, any other a force test, unless --kind says otherwise.",
+     makeCommand<ReportCommand>}};
 
 const CliRegistration exportRegistration{
-    {"export-csv",
-     "FILE [--report digital|repetition] [--interval K] [--separator C] [--output PATH] [--kind force|power]",
-     "print (or write atomically to PATH) the program's CSV export of the digital (default) or repetition "
-     "report: name line, date line in local time, two header lines, the rows, every cell followed by the "
-     "separator (default ';' where the decimal mark is ',' and ',' otherwise); lines end in CR LF, UTF-8",
-     runExportCsv}};
+    {"export-csv", "print or write the program's CSV export of a report",
+     "Prints (or writes atomically to PATH) the program's CSV export of the digital (default) or repetition\n"
+     "report: name line, date line in local time, two header lines, the rows, every cell followed by the\n"
+     "separator; lines end in CR LF, UTF-8. Control characters in the name become spaces, and a name line\n"
+     "holding the separator or a double quote is written as one quoted field (\"Name: ...\", inner quotes\n"
+     "doubled), as is a header part holding the separator. The output may not be FILE itself.",
+     makeCommand<ExportCsvCommand>}};
 
 }  // namespace
 }  // namespace velkora::cli

@@ -23,6 +23,32 @@ void appendRow(const ReportRows& rows, int32_t row, int32_t columnCount, std::st
   text.append(kLineEnd);
 }
 
+// One CSV field: as it is, or quoted with inner quotes doubled when it holds the separator or a quote.
+void appendCsvField(std::string_view field, char separator, std::string& text) {
+  if (field.find(separator) == std::string_view::npos && field.find('"') == std::string_view::npos) {
+    text.append(field);
+    return;
+  }
+  text.push_back('"');
+  for (const char ch : field) {
+    if (ch == '"') text.push_back('"');
+    text.push_back(ch);
+  }
+  text.push_back('"');
+}
+
+// The CSV header lines: each part a field followed by the separator.
+void appendCsvHeaderLines(const ReportColumnTable& columns, char separator, std::string& text) {
+  for (const bool upper : {true, false}) {
+    for (int32_t c = 0; c < columns.count; ++c) {
+      const HeaderLines parts = splitHeader(columns.headers[c]);
+      appendCsvField(upper ? parts.upper : parts.lower, separator, text);
+      text.push_back(separator);
+    }
+    text.append(kLineEnd);
+  }
+}
+
 }  // namespace
 
 char csvSeparatorForLocale() {
@@ -97,23 +123,49 @@ std::string testDateLine(int32_t testTime) {
   return line;
 }
 
+bool isUsableCsvSeparator(char separator) {
+  if (separator <= ' ' || separator > '~') return false;  // printable ASCII, the space excluded
+  if ((separator >= '0' && separator <= '9') || separator == '+' || separator == '-' || separator == '"') return false;
+  const std::lconv* conv = std::localeconv();
+  const char* point = conv != nullptr ? conv->decimal_point : nullptr;
+  return point == nullptr || point[0] != separator || point[1] != '\0';
+}
+
+std::string csvNameLine(std::string_view subjectName, char separator) {
+  std::string cell = "Name: ";
+  cell.reserve(cell.size() + subjectName.size());
+  for (size_t i = 0; i < subjectName.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(subjectName[i]);
+    if (byte < 0x20 || byte == 0x7F) {
+      cell.push_back(' ');
+    } else if (byte == 0xC2 && i + 1 < subjectName.size() && static_cast<unsigned char>(subjectName[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(subjectName[i + 1]) <= 0x9F) {
+      cell.push_back(' ');  // a C1 control in UTF-8
+      ++i;
+    } else {
+      cell.push_back(static_cast<char>(byte));
+    }
+  }
+  std::string line;
+  appendCsvField(cell, separator, line);
+  return line;
+}
+
 std::string csvExportText(const DigitalReport& report, std::string_view subjectName, int32_t testTime, char separator) {
   const ReportColumnTable& columns = *report.columns;
   const ReportRows& rows = report.rows;
   const int32_t rowCount = rows.rowCount();
-  const std::string_view sep(&separator, 1);
   std::string text;
   text.reserve(64 + subjectName.size() + headerSize(columns, 1) + rows.totalTextSize() +
                static_cast<size_t>(rowCount) * (kLineEnd.size() + static_cast<size_t>(columns.count)));
 
-  text.append("Name: ");
-  text.append(subjectName);
+  text.append(csvNameLine(subjectName, separator));
   text.append(kLineEnd);
   text.append(kLineEnd);
   text.append(testDateLine(testTime));
   text.append(kLineEnd);
   text.append(kLineEnd);
-  appendHeaderLines(columns, sep, text);
+  appendCsvHeaderLines(columns, separator, text);
   for (int32_t r = 0; r < rowCount; ++r) {
     for (int32_t c = 0; c < columns.count; ++c) {
       text.append(rows.cell(r, c));

@@ -32,7 +32,19 @@ bool copySelectedText(const DigitalReport& report, std::span<const int32_t> sele
 // "Date: dd.mm.yyyy  at  HH:MM:SS" of a test start (seconds since 1970, local time), without line end.
 std::string testDateLine(int32_t testTime);
 
+// Whether `separator` keeps the cells of a CSV export apart: one printable ASCII character that is not
+// the locale's decimal mark (LC_NUMERIC), a digit, a sign, a double quote or a space, since the cells'
+// numbers and the time-interval cells are made of those.
+bool isUsableCsvSeparator(char separator);
+
+// The CSV's name line without its line end: "Name: " and the subject's name, with every control
+// character (C0, DEL and the C1 controls U+0080 to U+009F) made a space. When the text holds the
+// separator or a double quote, the whole cell "Name: ..." is written as one quoted field (RFC 4180,
+// inner quotes doubled), so a name can never add lines or cells. Other names give the text as is.
+std::string csvNameLine(std::string_view subjectName, char separator);
+
 // Export csv: name line, date line, header lines and every row, each cell followed by `separator`.
+// A header part that holds the separator or a double quote is quoted as the name is.
 std::string csvExportText(const DigitalReport& report, std::string_view subjectName, int32_t testTime, char separator);
 
 }  // namespace velkora

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace velkora {
 
@@ -112,12 +113,37 @@ inline float loadF32(const uint8_t* p) {
   return f;
 }
 
-// Writes `contents` to a temporary file in the target's directory, flushes it to disk and renames it
-// over `path`. On any failure the temporary file is removed and the previous file stays intact.
-bool writeFileAtomically(const std::string& path, std::string_view contents);
+// Why a file could not be read or written: the system's error numbers (std::generic_category) and
+// the one reason the system has no number for.
+enum class FileError { NotRegularFile = 1 };
+const std::error_category& fileErrorCategory();
+std::error_code make_error_code(FileError error);
 
-// Reads a whole file. Returns false when it cannot be opened or read; `contents` is then empty.
-// Files longer than `maxSize` are read only up to `maxSize` bytes plus one, so callers can reject them.
-bool readWholeFile(const std::string& path, std::string& contents, size_t maxSize = size_t(1) << 30);
+// Writes `contents` to a temporary file with a short hidden name (".velkora-" and six characters) in
+// the target's folder, flushes it to disk and renames it over the target only when everything was
+// written; on any failure the temporary file is removed and the previous file stays as it was.
+// A symbolic link stays a link: the file it finally points to is the one replaced. An existing file
+// keeps its permission bits and, where the program may set them, its owner and group; a new file gets
+// the usual mode under the umask. Refuses a target that is not a regular file or that the program may
+// not write. `error` (optional) receives the reason of a failure.
+bool writeFileAtomically(const std::string& path, std::string_view contents, std::error_code* error = nullptr);
+
+// Finds out, without changing anything that stays, whether writeFileAtomically(path) can succeed: the
+// target (after symbolic links) is a regular file the program may replace, or a name the folder
+// accepts for a new file, and the temporary file can be created beside it. False with the reason.
+bool checkFileReplaceable(const std::string& path, std::error_code& error);
+
+// Reads a whole file. The file is opened without blocking and refused unless it is a regular file, so
+// a FIFO or a device never hangs the caller. Returns false when it cannot be opened or read;
+// `contents` is then empty and `error` (optional) has the reason. Files longer than `maxSize` are read
+// only up to `maxSize` bytes plus one, so callers can reject them.
+bool readWholeFile(const std::string& path, std::string& contents, size_t maxSize = size_t(1) << 30,
+                   std::error_code* error = nullptr);
+
+// Whether two paths name the same existing file (after symbolic links, whatever the spelling).
+bool sameExistingFile(const std::string& a, const std::string& b);
 
 }  // namespace velkora
+
+template <>
+struct std::is_error_code_enum<velkora::FileError> : std::true_type {};

@@ -128,10 +128,11 @@ bool applyConfiguration(std::string_view fileBytes, ConfigurationTarget t, Messa
   return true;  // a tag mismatch is reported, not returned
 }
 
-bool loadConfiguration(const std::string& path, ConfigurationTarget target, MessageSink& messages) {
+bool loadConfiguration(const std::string& path, ConfigurationTarget target, MessageSink& messages,
+                       std::error_code* openError) {
   std::string bytes;
   // Only the first 140 bytes mean anything; read a little more than that at most.
-  if (!readWholeFile(path, bytes, kConfigurationSize)) {
+  if (!readWholeFile(path, bytes, kConfigurationSize, openError)) {
     messages.showMessage(msg::kConfigOpenError);
     return false;
   }
@@ -140,8 +141,8 @@ bool loadConfiguration(const std::string& path, ConfigurationTarget target, Mess
 }
 
 bool saveConfiguration(const std::string& path, const AppSettings& app, const CalibrationSet& calibration,
-                       const GraphSettings& graph) {
-  return writeFileAtomically(path, encodeConfiguration(app, calibration, graph));
+                       const GraphSettings& graph, std::error_code* error) {
+  return writeFileAtomically(path, encodeConfiguration(app, calibration, graph), error);
 }
 
 }  // namespace velkora

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "acquisition/measurement_store.h"
 #include "app/messages.h"
@@ -36,11 +37,15 @@ bool applyConfiguration(std::string_view fileBytes, ConfigurationTarget target, 
 // keeps every setting. A wrong tag keeps every setting, warns about the calibration when the
 // coefficients look uncalibrated and reports "Incompatible data", yet counts as success. A block cut
 // short overlays the bytes that are there and fails silently. At most one calibration warning.
-bool loadConfiguration(const std::string& path, ConfigurationTarget target, MessageSink& messages);
+// Anything but a regular file counts as a file that cannot be opened; `openError` (optional) receives
+// the reason a file could not be opened or read.
+bool loadConfiguration(const std::string& path, ConfigurationTarget target, MessageSink& messages,
+                       std::error_code* openError = nullptr);
 
-// Writes the file atomically: a failed save leaves the previous file intact. No message on failure.
+// Writes the file atomically: a failed save leaves the previous file intact. No message on failure;
+// `error` (optional) receives the reason.
 bool saveConfiguration(const std::string& path, const AppSettings& app, const CalibrationSet& calibration,
-                       const GraphSettings& graph);
+                       const GraphSettings& graph, std::error_code* error = nullptr);
 
 // True when a coefficient lies strictly inside the single-precision interval that an uncalibrated
 // plate (coefficient 1.0) falls into.

@@ -141,8 +141,8 @@ void applyMeasurement(const MeasurementRecord& record, MeasurementStore& store, 
 }
 
 bool saveMeasurement(const std::string& path, MeasurementStore& store, const SubjectInfo& subject,
-                     MessageSink& messages) {
-  if (!writeFileAtomically(path, encodeMeasurement(store, subject))) {
+                     MessageSink& messages, std::error_code* error) {
+  if (!writeFileAtomically(path, encodeMeasurement(store, subject), error)) {
     messages.showMessage(msg::kFileSaveError);
     return false;
   }
@@ -151,9 +151,9 @@ bool saveMeasurement(const std::string& path, MeasurementStore& store, const Sub
 }
 
 bool loadMeasurement(const std::string& path, TestKind kind, MeasurementStore& store, SubjectInfo& subject,
-                     MessageSink& messages) {
+                     MessageSink& messages, std::error_code* openError) {
   std::string bytes;
-  if (!readWholeFile(path, bytes, kMaxFileBytes)) {
+  if (!readWholeFile(path, bytes, kMaxFileBytes, openError)) {
     messages.showMessage(msg::kErrorOpeningFile);
     return false;
   }
@@ -177,6 +177,5 @@ bool loadMeasurement(const std::string& path, TestKind kind, MeasurementStore& s
   if (kind == TestKind::Power) computeJumpResults(store);
   return true;
 }
-
 
 }  // namespace velkora

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "acquisition/measurement_store.h"
 #include "app/messages.h"
@@ -61,14 +62,16 @@ DecodeStatus decodeMeasurement(std::string_view bytes, MeasurementRecord& record
 void applyMeasurement(const MeasurementRecord& record, MeasurementStore& store, SubjectInfo& subject);
 
 // Writes the file atomically: a failed save leaves any previous file as it was. Shows "File Save
-// Error" on failure; on success the store counts as saved.
+// Error" on failure, with the reason in `error` (optional); on success the store counts as saved.
 bool saveMeasurement(const std::string& path, MeasurementStore& store, const SubjectInfo& subject,
-                     MessageSink& messages);
+                     MessageSink& messages, std::error_code* error = nullptr);
 
 // Reads the whole file and changes the store and the subject only when every field was there and
 // valid. `kind` is the kind of test the file is opened as (Open Force or Open Power); it becomes the
 // store's test kind only with a successful load, and a power test's jump analysis runs on the data.
+// Anything but a regular file shows "Error opening file"; `openError` (optional) receives the reason
+// a file could not be opened or read.
 bool loadMeasurement(const std::string& path, TestKind kind, MeasurementStore& store, SubjectInfo& subject,
-                     MessageSink& messages);
+                     MessageSink& messages, std::error_code* openError = nullptr);
 
 }  // namespace velkora

@@ -205,5 +205,62 @@ TEST(SampleRecorder, StoppedRecordingIgnoresFramesAndNoActiveRecordingIsHarmless
   EXPECT_EQ(rig.count(), 0);
 }
 
+// A configuration file may hold any offset and coefficient; the arithmetic stays defined and keeps
+// every count within the 32-bit sample range.
+TEST(SampleRecorder, HostileCalibrationGivesDefinedSaturatedCounts) {
+  CalibrationSet hostile;
+  hostile.offsetVertical = -1e30f;
+  hostile.offsetHorizontal = 1e30f;
+  Recording prepared;
+  prepared.prepare(0, RecordingMode::Timed, 10, hostile);
+  ASSERT_EQ(prepared.offsetVertical, INT32_MIN);
+  ASSERT_EQ(prepared.offsetHorizontal, INT32_MAX);
+
+  const struct {
+    int32_t offsetVertical, offsetHorizontal, rawVertical, rawHorizontal, vertical, horizontal;
+  } cases[] = {
+      {INT32_MIN, INT32_MAX, 4095, 0, INT32_MAX, -INT32_MAX},
+      {INT32_MIN, INT32_MIN, 0, 1, INT32_MAX, INT32_MAX},
+      {-1000000, -2000000, 4095, 4095, 1004095, 2004095},
+      {-2147479552, 0, 4095, 0, INT32_MAX, 0},  // exactly the largest count
+      {-2147479553, 0, 4095, 0, INT32_MAX, 0},  // one past it
+      {148, 2048, 148, 0, 0, -2048},            // sane values keep their exact counts
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.offsetVertical << ' ' << c.offsetHorizontal);
+    Rig rig;
+    rig.start(RecordingMode::Timed, 10, c.offsetVertical, c.offsetHorizontal);
+    rig.frame(c.rawVertical, c.rawHorizontal);
+    ASSERT_EQ(rig.count(), 1);
+    EXPECT_EQ(rig.store->channels.vertical[0], c.vertical);
+    EXPECT_EQ(rig.store->channels.horizontal[0], c.horizontal);
+  }
+}
+
+TEST(SampleRecorder, RepetitionSumsBeyondThirtyTwoBitsGiveTheTrueMean) {
+  // Horizontal counts of two thousand million: three of them pass the 32-bit range.
+  Rig rig;
+  rig.start(RecordingMode::Repetitions, 2, 0, -2000000000);
+  for (int i = 0; i < 3; ++i) rig.frame(100 + i, 0);
+  rig.frame(0, 3);
+  ASSERT_EQ(rig.store->repetitions.count.load(), 1);
+  EXPECT_EQ(rig.store->repetitions.peakHorizontal[0], 2000000000);
+  EXPECT_EQ(rig.store->repetitions.meanHorizontal[0], 2000000000);
+  EXPECT_EQ(rig.store->repetitions.meanVertical[0], 101);
+
+  // Saturated counts and coefficients far beyond any plate: clamped, never undefined.
+  Rig wild;
+  wild.calibration.coefficientVertical = 3e38f;
+  wild.calibration.coefficientHorizontal = -3e38f;
+  wild.start(RecordingMode::Repetitions, 2, 0, INT32_MIN);
+  for (int i = 0; i < 1000; ++i) wild.frame(4000, 4095);
+  wild.frame(0, 0);
+  ASSERT_EQ(wild.store->repetitions.count.load(), 1);
+  EXPECT_EQ(wild.store->repetitions.peakVertical[0], INT32_MAX);
+  EXPECT_EQ(wild.store->repetitions.meanVertical[0], INT32_MAX);
+  EXPECT_EQ(wild.store->repetitions.peakHorizontal[0], INT32_MIN);
+  EXPECT_EQ(wild.store->repetitions.meanHorizontal[0], INT32_MIN);
+}
+
 }  // namespace
 }  // namespace velkora

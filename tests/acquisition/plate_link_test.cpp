@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "acquisition/link_fakes.h"
 #include "acquisition/plate_devices.h"
@@ -203,6 +204,50 @@ TEST(PlateLink, LostPlateEndsTheReaderAndKeepsTheSamples) {
   EXPECT_TRUE(rig.link.running()) << "the user still stops the link";
   rig.link.stopLink();
   EXPECT_TRUE(rig.link.plateLost()) << "the loss stays visible after the stop";
+}
+
+TEST(PlateLink, SilentPlateIsLostAfterTheSilenceLimitWhateverTheRecording) {
+  using std::chrono::milliseconds;
+  using Clock = std::chrono::steady_clock;
+  // A plate that is there but sends nothing, under the real limit of one second: the link reports
+  // the plate lost, as an unplugged one, and keeps the recording as it is.
+  FeedTransport silent;
+  ScriptedFactory factory;
+  factory.makeUsb = [&] { return std::make_unique<BorrowedTransport>(silent); };
+  LinkRig rig(factory);
+  armRecording(rig.rec(), 0, 0, true);
+  const auto start = Clock::now();
+  ASSERT_TRUE(rig.link.startLink(rig.rec()));
+  ASSERT_TRUE(waitFor([&] { return rig.link.plateLost(); }, std::chrono::seconds(3)));
+  const auto took = Clock::now() - start;
+  EXPECT_GE(took, kPlateSilenceLimit);
+  EXPECT_LT(took, std::chrono::seconds(2));
+  EXPECT_EQ(rig.link.lossStatus(), TransportStatus::Timeout);
+  EXPECT_EQ(rig.rec().waiting.load(), 1);
+  rig.link.stopLink();
+
+  // Bytes that keep coming within the limit keep the link alive, even when they make no frame; the
+  // silence after the last of them counts from that byte. Every mode is watched the same way.
+  for (const RecordingMode mode : {RecordingMode::Timed, RecordingMode::Repetitions, RecordingMode::Live}) {
+    SCOPED_TRACE(static_cast<int>(mode));
+    armRecording(rig.rec(), 0, 0, false);
+    rig.rec().mode = mode;
+    rig.rec().limit = mode == RecordingMode::Timed ? 1000 : 5;
+    rig.link.setSilenceLimit(milliseconds(200));
+    ASSERT_TRUE(rig.link.startLink(rig.rec()));
+    Clock::time_point lastPush;
+    for (int i = 0; i < 8; ++i) {
+      silent.push(i % 2 == 0 ? frameBytes({{148 + 10, 2048}}) : std::vector<uint8_t>{0xC0});
+      lastPush = Clock::now();
+      std::this_thread::sleep_for(milliseconds(60));
+      EXPECT_FALSE(rig.link.plateLost()) << "after " << i + 1 << " pushes";
+    }
+    ASSERT_TRUE(waitFor([&] { return rig.link.plateLost(); }, std::chrono::seconds(2)));
+    EXPECT_GE(Clock::now() - lastPush, milliseconds(150));
+    EXPECT_EQ(rig.rec().sampleCount.load(), mode == RecordingMode::Live ? 0 : 4);
+    rig.link.stopLink();
+    EXPECT_FALSE(rig.link.running());
+  }
 }
 
 }  // namespace

@@ -52,5 +52,22 @@ TEST(PowerTest, ThreePointSmoothingLeavesTheEndsAndTruncatesTowardZero) {
   EXPECT_EQ(buffer->vertical[2], 0);
 }
 
+TEST(PowerTest, CountsOfAnySizeGiveDefinedResults) {
+  auto buffer = std::make_unique<SampleBuffer>();
+  // What a zero offset of -1e30 from a configuration file makes of a standing subject.
+  for (int32_t i = 0; i < kWeighingSamples; ++i) buffer->vertical[i] = INT32_MAX;
+  const float weight = bodyWeightFromSamples(*buffer, 1.0f);
+  EXPECT_NEAR(weight, static_cast<float>(INT32_MAX / 9.81), 1e-6f * weight);
+
+  smoothVertical(*buffer, 5);
+  EXPECT_EQ(buffer->vertical[1], INT32_MAX) << "the mean of three equal counts is that count";
+  EXPECT_EQ(buffer->vertical[2], INT32_MAX);
+  const std::vector<int32_t> mixed = {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MIN, 7};
+  for (size_t i = 0; i < mixed.size(); ++i) buffer->vertical[i] = mixed[i];
+  smoothVertical(*buffer, 5);
+  EXPECT_EQ(buffer->vertical[1], (2LL * INT32_MIN + INT32_MAX) / 3);
+  EXPECT_EQ(buffer->vertical[2], (2LL * INT32_MIN + INT32_MAX) / 3);
+}
+
 }  // namespace
 }  // namespace velkora

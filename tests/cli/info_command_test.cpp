@@ -78,6 +78,40 @@ TEST_F(InfoCommand, PrintsEveryFieldOfTheFile) {
             "testKind: force\n");
 }
 
+TEST_F(InfoCommand, ControlAndBidirectionalCharactersFromTheFileAreEscaped) {
+  // One-byte strings are Windows-1252, whose undefined bytes are the C1 controls; wide strings may hold
+  // anything, the bidirectional overrides included.
+  auto store = std::make_unique<MeasurementStore>();
+  SubjectInfo subject{
+      "Eve\xE2\x80\xAE"
+      "cod.exe",
+      0,
+      30,
+      64,
+      171,
+      "PLACEHOLDER",
+      "",
+      "a\xE2\x81\xA6"
+      "b\xC2\x85"
+      "c"};
+  std::string bytes = encodeMeasurement(*store, subject);
+  const std::string placeholder = "\x0BPLACEHOLDER";  // written as a one-byte string
+  const size_t at = bytes.find(placeholder);
+  ASSERT_NE(at, std::string::npos);
+  bytes.replace(at, placeholder.size(),
+                "\x05"
+                "A\x81"
+                "B\x9D"
+                "C");
+  const std::string path = dir_.file("eve.vkr");
+  velkora::testing::writeFile(path, bytes);
+  const CliResult r = run({"info", path});
+  ASSERT_EQ(r.code, kExitOk) << r.err;
+  EXPECT_EQ(r.out.find("name: Eve\\u202Ecod.exe\n"), 0u) << r.out;
+  EXPECT_NE(r.out.find("\ncomment1: A\\u0081B\\u009DC\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\ncomment3: a\\u2066b\\u0085c\n"), std::string::npos) << r.out;
+}
+
 TEST_F(InfoCommand, KindFollowsTheExtensionUnlessOverridden) {
   const std::string power = makeFile("jump.tsr");
   const std::string force = makeFile("b.vkr");
@@ -106,7 +140,12 @@ TEST_F(InfoCommand, UsageErrorsAndLoadFailures) {
       {{"info", good, "--kind"}, kExitUsage, ""},
       {{"info", good, "--kind", "jump"}, kExitUsage, ""},
       {{"info", good, "--verbose"}, kExitUsage, ""},
-      {{"info", dir_.file("missing.vkr")}, kExitFailure, "Error opening file\n"},
+      {{"info", dir_.file("missing.vkr")},
+       kExitFailure,
+       "Error opening file\n" + dir_.file("missing.vkr") + ": No such file or directory\n"},
+      {{"info", dir_.path().string()},
+       kExitFailure,
+       "Error opening file\n" + dir_.path().string() + ": Is a directory\n"},
       {{"info", dir_.file("bad.vkr")}, kExitFailure, "Incompatible data\n"},
   };
   for (const auto& c : cases) {
@@ -123,7 +162,10 @@ TEST_F(InfoCommand, UsageErrorsAndLoadFailures) {
 
 TEST(CliFiles, TestKindForPath) {
   EXPECT_EQ(testKindForPath("/data/x.tsr"), TestKind::Power);
-  EXPECT_EQ(testKindForPath("X.TSR"), TestKind::Force) << "the extension is matched exactly";
+  EXPECT_EQ(testKindForPath("X.TSR"), TestKind::Power) << "in any letter case";
+  EXPECT_EQ(testKindForPath("x.TsR"), TestKind::Power);
+  EXPECT_EQ(testKindForPath("x.tsq"), TestKind::Force);
+  EXPECT_EQ(testKindForPath(".TSR"), TestKind::Power);
   EXPECT_EQ(testKindForPath("x.vkr"), TestKind::Force);
   EXPECT_EQ(testKindForPath("tsr"), TestKind::Force);
   EXPECT_EQ(testKindForPath("x.tsr.bak"), TestKind::Force);

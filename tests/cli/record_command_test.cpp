@@ -4,6 +4,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -13,11 +15,14 @@
 #include <vector>
 
 #include "app/messages.h"
+#include "app/program_state.h"
 #include "cli/cli_command.h"
 #include "reports/jump_analysis.h"
+#include "storage/configuration_file.h"
 #include "storage/measurement_file.h"
 #include "support/cli_runner.h"
 #include "support/temp_dir.h"
+#include "support/unprivileged.h"
 
 extern char** environ;
 
@@ -190,6 +195,319 @@ TEST(RecordCommand, InterruptStopsAndSaves) {
   EXPECT_GT(stopped->sampleCount.load(), 100);
   EXPECT_LT(stopped->sampleCount.load(), 60000);
   EXPECT_NEAR(stopped->channels.vertical[50], 70 * 9.81, 8);
+}
+
+// A real velkora-cli process, its stderr read as it comes.
+class Spawned {
+ public:
+  explicit Spawned(std::vector<std::string> args) {
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+    args.insert(args.begin(), {VELKORA_CLI_PATH, "record"});
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (posix_spawn(&pid_, VELKORA_CLI_PATH, &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeFds[1]);
+    errFd_ = pipeFds[0];
+  }
+  ~Spawned() {
+    if (pid_ > 0 && !reaped_) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    if (errFd_ >= 0) ::close(errFd_);
+  }
+  Spawned(const Spawned&) = delete;
+  Spawned& operator=(const Spawned&) = delete;
+
+  bool started() const { return pid_ > 0; }
+  pid_t pid() const { return pid_; }
+  const std::string& err() const { return err_; }
+  // Reads stderr until `text` has appeared; false when the stream ended first.
+  bool waitFor(const std::string& text) {
+    while (err_.find(text) == std::string::npos)
+      if (!readSome()) return false;
+    return true;
+  }
+  // Stops reading stderr: the process's next write finds no reader.
+  void closeErr() {
+    ::close(errFd_);
+    errFd_ = -1;
+  }
+  // Reads stderr to its end and reaps the process; returns its wait status.
+  int finish() {
+    while (errFd_ >= 0 && readSome()) {
+    }
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    reaped_ = true;
+    return status;
+  }
+
+ private:
+  bool readSome() {
+    char buffer[512];
+    const ssize_t n = ::read(errFd_, buffer, sizeof buffer);
+    if (n <= 0) return false;
+    err_.append(buffer, static_cast<size_t>(n));
+    return true;
+  }
+
+  pid_t pid_ = -1;
+  int errFd_ = -1;
+  bool reaped_ = false;
+  std::string err_;
+};
+
+std::vector<std::string> namesIn(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A good recording already at the path, to be kept whatever goes wrong.
+std::string goodFile(const TempDir& dir, const std::string& name) {
+  auto store = std::make_unique<MeasurementStore>();
+  for (int32_t i = 0; i < 500; ++i) store->channels.vertical[i] = 700 + i;
+  store->sampleCount = 500;
+  const std::string path = dir.file(name);
+  velkora::testing::writeFile(path, encodeMeasurement(*store, SubjectInfo{"Kept", 1, 0, 80, 180, "", "", ""}));
+  return path;
+}
+
+TEST(RecordCommand, SilentPlateEndsTheTestWithinTwoSecondsAndKeepsTheEarlierFile) {
+  TempDir dir;
+  const std::string output = goodFile(dir, "good.vkr");
+  const std::string before = velkora::testing::readFile(output);
+  const std::vector<std::vector<std::string>> tests = {
+      {"--force-time", "5", "--simulate=silent"},
+      {"--force-reps", "3", "--simulate=silent"},
+      {"--power", "5", "--simulate=stand/silent,fast"},  // silent after the weighing
+  };
+  for (std::vector<std::string> args : tests) {
+    SCOPED_TRACE(::testing::PrintToString(args));
+    args.insert(args.end(), {"--output", output});
+    const auto start = std::chrono::steady_clock::now();
+    const CliResult r = record(args);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(r.code, kExitFailure);
+    EXPECT_NE(r.err.find("recording"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(std::string(msg::kErrorInCommunication) + "\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("no sample was recorded; nothing saved"), std::string::npos) << r.err;
+    EXPECT_EQ(velkora::testing::readFile(output), before) << "an empty take never replaces a file";
+  }
+  EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"good.vkr"});
+}
+
+TEST(RecordCommand, InterruptBeforeTheStartForceSavesNothingAndExitsOne) {
+  TempDir dir;
+  const std::string output = goodFile(dir, "good.vkr");
+  const std::string before = velkora::testing::readFile(output);
+  Spawned cli({"--force-time", "60", "--start-force", "6000", "--output", output, "--simulate=stand:70"});
+  ASSERT_TRUE(cli.started());
+  ASSERT_TRUE(cli.waitFor("recording")) << cli.err();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ASSERT_EQ(::kill(cli.pid(), SIGINT), 0);
+  const int status = cli.finish();
+  ASSERT_TRUE(WIFEXITED(status)) << cli.err();
+  EXPECT_EQ(WEXITSTATUS(status), kExitFailure) << cli.err();
+  EXPECT_NE(cli.err().find("nothing saved"), std::string::npos) << cli.err();
+  EXPECT_EQ(velkora::testing::readFile(output), before);
+  EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"good.vkr"});
+}
+
+// SIGTERM (a shutdown, kill) and SIGHUP (the terminal closed) end the test as Ctrl+C does.
+TEST(RecordCommand, TerminateAndHangUpStopAndSaveTheTake) {
+  for (const int signal : {SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    TempDir dir;
+    const std::string output = goodFile(dir, "take.vkr");
+    Spawned cli({"--force-time", "60", "--start-force", "0", "--output", output, "--simulate=stand:70"});
+    ASSERT_TRUE(cli.started());
+    ASSERT_TRUE(cli.waitFor("recording")) << cli.err();
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    ASSERT_EQ(::kill(cli.pid(), signal), 0);
+    const int status = cli.finish();
+    ASSERT_TRUE(WIFEXITED(status)) << "killed instead of stopping: " << cli.err();
+    EXPECT_EQ(WEXITSTATUS(status), kExitOk) << cli.err();
+    auto saved = load(output, TestKind::Force);
+    EXPECT_GT(saved->sampleCount.load(), 100);
+    EXPECT_LT(saved->sampleCount.load(), 60000);
+    EXPECT_NEAR(saved->channels.vertical[50], 70 * 9.81, 8);
+    EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"take.vkr"}) << "no temporary file left";
+  }
+}
+
+TEST(RecordCommand, ProgressIntoAPipeWhoseReaderHasGoneNeverEndsTheTest) {
+  TempDir dir;
+  const std::string output = dir.file("take.vkr");
+  Spawned cli({"--force-time", "60", "--start-force", "0", "--output", output, "--simulate=stand:70"});
+  ASSERT_TRUE(cli.started());
+  ASSERT_TRUE(cli.waitFor("recording")) << cli.err();
+  cli.closeErr();
+  std::this_thread::sleep_for(std::chrono::milliseconds(1300));  // a progress line goes out every second
+  ASSERT_EQ(::kill(cli.pid(), SIGINT), 0);
+  const int status = cli.finish();
+  ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), kExitOk);
+  EXPECT_GT(load(output, TestKind::Force)->sampleCount.load(), 1000);
+}
+
+TEST(RecordCommand, SignalsDuringTheSaveLetItFinish) {
+  TempDir dir;
+  const std::string output = dir.file("take.vkr");
+  Spawned cli({"--force-time", "60", "--start-force", "0", "--output", output, "--simulate=stand:70"});
+  ASSERT_TRUE(cli.started());
+  ASSERT_TRUE(cli.waitFor("recording")) << cli.err();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  // Signals keep coming through the stop and the save until the process is gone; only once the take
+  // is saved may one of them end it.
+  std::atomic<bool> done{false};
+  std::thread sender([&] {
+    while (!done.load() && ::kill(cli.pid(), SIGTERM) == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
+  });
+  const int status = cli.finish();
+  done = true;
+  sender.join();
+  EXPECT_NE(cli.err().find("saved "), std::string::npos) << cli.err();
+  EXPECT_TRUE((WIFEXITED(status) && WEXITSTATUS(status) == kExitOk) ||
+              (WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM))
+      << status;
+  EXPECT_GT(load(output, TestKind::Force)->sampleCount.load(), 100);
+  EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"take.vkr"}) << "no temporary file left";
+}
+
+TEST(RecordCommand, OutputProblemsAreFoundBeforeTheTestStarts) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.path() / "folder");
+  ASSERT_EQ(::mkfifo(dir.file("fifo.vkr").c_str(), 0600), 0);
+  const struct {
+    std::string output;
+    std::string reason;
+  } cases[] = {
+      {dir.file("folder"), "Is a directory"},
+      {dir.file(std::string(256, 'n')), "File name too long"},
+      {dir.file("missing/x.vkr"), "No such file or directory"},
+      {dir.file("fifo.vkr"), "not a regular file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.output);
+    const auto start = std::chrono::steady_clock::now();
+    const CliResult r = record({"--force-time", "1", "--start-force", "0", "--simulate=stand", "--output", c.output});
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    EXPECT_EQ(r.code, kExitFailure);
+    EXPECT_NE(r.err.find(c.output + ": " + c.reason + "\n"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("recording"), std::string::npos) << r.err;
+  }
+  // The longest name the file system takes is saved: the temporary file's name is short.
+  const std::string longest = dir.file(std::string(255, 'n'));
+  const CliResult r = record({"--force-time", "1", "--start-force", "0", "--simulate=stand,fast", "--output", longest});
+  EXPECT_EQ(r.code, kExitOk) << r.err;
+  EXPECT_EQ(load(longest, TestKind::Force)->sampleCount.load(), 1000);
+
+  // A folder we cannot write and a file we may not replace, for a user without root's rights.
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+  std::filesystem::create_directory(dir.path() / "locked");
+  const std::string readOnly = goodFile(dir, "readonly.vkr");
+  ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
+  ASSERT_EQ(::chmod(dir.file("locked").c_str(), 0555), 0);
+  for (const std::string& output : {dir.file("locked/x.vkr"), readOnly}) {
+    SCOPED_TRACE(output);
+    const int code = velkora::testing::runUnprivileged([&] {
+      const CliResult denied =
+          velkora::testing::runCommandLine({"record", "--force-time", "1", "--simulate=stand", "--output", output});
+      if (denied.code != kExitFailure) return 1;
+      if (denied.err.find(output + ": Permission denied\n") == std::string::npos) return 2;
+      return denied.err.find("recording") == std::string::npos ? 0 : 3;
+    });
+    EXPECT_EQ(code, 0);
+  }
+  EXPECT_EQ(velkora::testing::readFile(readOnly), velkora::testing::readFile(goodFile(dir, "same.vkr")));
+}
+
+TEST(RecordCommand, ConfigurationThatCannotBeReadIsAnError) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo(dir.file("fifo.cfg").c_str(), 0600), 0);
+  const struct {
+    std::string config;
+    std::string reason;
+  } cases[] = {
+      {dir.file("velkroa.cfg"), "No such file or directory"},  // a typing error
+      {dir.file("fifo.cfg"), "not a regular file"},
+      {dir.path().string(), "Is a directory"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.config);
+    const auto start = std::chrono::steady_clock::now();
+    const CliResult r = record({"--force-time", "1", "--start-force", "0", "--simulate=stand,fast", "--config",
+                                c.config, "--output", dir.file("x.vkr")});
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(r.code, kExitFailure);
+    EXPECT_EQ(r.err, std::string(msg::kErrorOpeningFile) + "\n" + c.config + ": " + c.reason + "\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("x.vkr")));
+  }
+
+  // Nor is the configuration ever the output.
+  const std::string config = dir.file("velkora.cfg");
+  velkora::testing::writeFile(config, encodeConfiguration(AppSettings{}, CalibrationSet{}, GraphSettings{}));
+  std::filesystem::create_symlink("velkora.cfg", dir.path() / "out.vkr");
+  const CliResult r = record({"--force-time", "1", "--start-force", "0", "--simulate=stand,fast", "--config", config,
+                              "--output", dir.file("out.vkr")});
+  EXPECT_EQ(r.code, kExitFailure);
+  EXPECT_NE(r.err.find("is the file"), std::string::npos) << r.err;
+  EXPECT_EQ(velkora::testing::readFile(config), encodeConfiguration(AppSettings{}, CalibrationSet{}, GraphSettings{}));
+}
+
+// Offsets a configuration file may hold but no plate needs: the recording, the repetition sums, the
+// body weight and the jump analysis stay defined (the sanitizer build stops at anything undefined).
+TEST(RecordCommand, HostileCalibrationFromTheConfigurationStaysDefined) {
+  TempDir dir;
+  // --config fills the program's own settings; later tests in this process get them back as they were.
+  struct Restore {
+    AppSettings app = program::appSettings;
+    CalibrationSet calibration = program::currentCalibration;
+    GraphSettings graph = program::graphSettings;
+    ~Restore() {
+      program::appSettings = app;
+      program::currentCalibration = calibration;
+      program::graphSettings = graph;
+    }
+  } restore;
+  const struct {
+    CalibrationSet calibration;
+    std::vector<std::string> test;
+    int32_t samples;
+  } cases[] = {
+      {{-1e30f, 1e30f, 1.0f, 1.0f}, {"--power", "1", "--simulate=stand:80/stand:80,fast"}, 1000},
+      {{-1e6f, -2e6f, 1.0f, 1.0f}, {"--power", "1", "--simulate=stand:80/jump,fast"}, 1000},
+      {{-2e6f, -1e6f, 1.0f, 1.0f}, {"--force-reps", "2", "--start-force", "0", "--simulate=stand,fast"}, kMaxSamples},
+  };
+  int index = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.test));
+    const std::string config = dir.file("hostile" + std::to_string(index) + ".cfg");
+    const std::string output = dir.file("take" + std::to_string(index++) + ".vkr");
+    velkora::testing::writeFile(config, encodeConfiguration(AppSettings{}, c.calibration, GraphSettings{}));
+    std::vector<std::string> args = c.test;
+    args.insert(args.end(), {"--config", config, "--output", output});
+    const CliResult r = record(args);
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    EXPECT_NE(r.err.find("Warning - make new calibration!\n"), std::string::npos) << "the file's warnings stay";
+    const size_t weightAt = r.err.find("body weight: ");
+    if (weightAt != std::string::npos) {
+      EXPECT_NE(r.err[weightAt + 13], '-') << r.err;
+    }
+    auto saved = load(output, c.test[0] == "--power" ? TestKind::Power : TestKind::Force);
+    EXPECT_EQ(saved->sampleCount.load(), c.samples);
+    EXPECT_GT(saved->channels.vertical[0], 900000) << "counts minus a negative offset, within 32 bits";
+  }
 }
 
 }  // namespace

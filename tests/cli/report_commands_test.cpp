@@ -160,6 +160,7 @@ TEST_F(ReportCommands, WrongCommandLinesAndFiles) {
                                                {"export-csv", path, "--interval", "0"},
                                                {"export-csv", path, "--kind", "jump"},
                                                {"export-csv", path, "--separator", ";;"},
+                                               {"export-csv", path, "--separator", "\t"},
                                                {"export-csv", path, "--report", "summary"},
                                                {"export-csv", path, "--bogus"},
                                                {"samples"},
@@ -175,7 +176,7 @@ TEST_F(ReportCommands, WrongCommandLinesAndFiles) {
     args.push_back(dir_.file("missing.vkr"));
     const CliResult r = run(args);
     EXPECT_EQ(r.code, kExitFailure) << command;
-    EXPECT_EQ(r.err, "Error opening file\n") << command;
+    EXPECT_EQ(r.err, "Error opening file\n" + dir_.file("missing.vkr") + ": No such file or directory\n") << command;
   }
 }
 
@@ -203,9 +204,9 @@ TEST_F(ReportCommands, ExportCsv) {
     if (c == ';') c = ',';
   EXPECT_EQ(velkora::testing::readFile(output), comma);
 
-  r = run({"export-csv", path, "--report", "repetition", "--separator", "\t"});
+  r = run({"export-csv", path, "--report", "repetition", "--separator", "|"});
   ASSERT_EQ(r.code, kExitOk);
-  EXPECT_EQ(lines(r.out, "\r\n").back(), "       2 -       2\t   601\t     0\t     0\t     0\t");
+  EXPECT_EQ(lines(r.out, "\r\n").back(), "       2 -       2|   601|     0|     0|     0|");
 
   r = run({"export-csv", path, "--output", dir_.file("no/such/dir/out.csv")});
   EXPECT_EQ(r.code, kExitFailure);

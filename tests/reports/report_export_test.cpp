@@ -151,5 +151,68 @@ TEST(ReportExport, SeparatorFollowsTheDecimalMark) {
   EXPECT_NE(text.find("       1 -       2;  15,5;   0,0;  15,5;\r\n"), std::string::npos) << text;
 }
 
+TEST(ReportExport, NameLineCanNeverAddLinesOrCells) {
+  const struct {
+    std::string name;
+    char separator;
+    std::string line;
+  } cases[] = {
+      // Names without the separator, a quote or a control character: exactly the bytes as before.
+      {"Anna Nov\xC3\xA1kov\xC3\xA1", ';', "Name: Anna Nov\xC3\xA1kov\xC3\xA1"},
+      {"Smith, John", ';', "Name: Smith, John"},
+      {"", ',', "Name: "},
+      // Control characters become spaces: CR, LF, NUL, TAB, DEL and the C1 controls.
+      {"Ann\r\nDate: 01.01.2000", ';', "Name: Ann  Date: 01.01.2000"},
+      {std::string("a\0b\tc\x7F"
+                   "d",
+                   7),
+       ';', "Name: a b c d"},
+      {"x\xC2\x85y\xC2\x9Fz\xC2\xA0", ';', "Name: x y z\xC2\xA0"},  // NEL and APC go, NBSP stays
+      // The separator or a quote: the whole cell is one quoted field, inner quotes doubled.
+      {"Smith; John", ';', "\"Name: Smith; John\""},
+      {"Smith, John", ',', "\"Name: Smith, John\""},
+      {"Anna \"Ann\" Lee", ';', "\"Name: Anna \"\"Ann\"\" Lee\""},
+      {"=cmd;x\n\"", ';', "\"Name: =cmd;x \"\"\""},
+  };
+  const DigitalReport report = fiveRows();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.name));
+    EXPECT_EQ(csvNameLine(c.name, c.separator), c.line);
+    const std::string text = csvExportText(report, c.name, 0, c.separator);
+    EXPECT_EQ(text.substr(0, c.line.size() + 4), c.line + "\r\n\r\n");
+    // Seven header and row lines follow the name and date lines, whatever the name.
+    size_t lineEnds = 0;
+    for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1)) ++lineEnds;
+    EXPECT_EQ(lineEnds, 4u + 2u + 5u);
+  }
+}
+
+TEST(ReportExport, UsableSeparators) {
+  for (const char separator : {';', ',', '|', '/', 'x', '#', '\''})
+    EXPECT_TRUE(isUsableCsvSeparator(separator)) << separator;
+  for (const char separator : {' ', '"', '0', '7', '9', '+', '-', '\t', '\n', '\r', '\0', '\x7F', '\xA7', '\xC2'})
+    EXPECT_FALSE(isUsableCsvSeparator(separator)) << static_cast<int>(separator);
+  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "de_DE.UTF-8 is not available";
+  const bool comma = isUsableCsvSeparator(',');
+  const bool point = isUsableCsvSeparator('.');
+  std::setlocale(LC_NUMERIC, "C");
+  EXPECT_FALSE(comma) << "the decimal mark of the locale";
+  EXPECT_TRUE(point);
+  EXPECT_FALSE(isUsableCsvSeparator('.')) << "the decimal mark of the C locale";
+}
+
+TEST(ReportExport, HeaderPartsHoldingTheSeparatorAreQuoted) {
+  // Beside a decimal comma the point is a separator, and one header reads "(m/(s.s))".
+  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "de_DE.UTF-8 is not available";
+  auto store = makeStore({{2, 15}}, TestKind::Power);
+  DigitalReport report;
+  fillDigitalReport(*store, 2, report);
+  const bool usable = isUsableCsvSeparator('.');
+  const std::string text = csvExportText(report, "", 0, '.');
+  std::setlocale(LC_NUMERIC, "C");
+  EXPECT_TRUE(usable);
+  EXPECT_NE(text.find("\r\n(ms).(N).\"(m/(s.s))\".(m/s).(cm).(W).\r\n"), std::string::npos) << text;
+}
+
 }  // namespace
 }  // namespace velkora
