@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -129,6 +131,17 @@ class ModalScript {
   std::deque<Step> steps_;
   QPointer<QWidget> last_;
 };
+
+// Runs the event loop until `condition` holds or `milliseconds` have passed.
+inline bool waitUntil(const std::function<bool()>& condition, int milliseconds = 2000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!condition()) {
+    if (clock.elapsed() > milliseconds) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  return true;
+}
 
 // The shared records of one test program run.
 struct Records {
