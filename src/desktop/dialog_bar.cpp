@@ -1,11 +1,11 @@
 #include "desktop/dialog_bar.h"
 
 #include <QComboBox>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
+#include <tuple>
 
 #include "app/command_ids.h"
 #include "desktop/interval_list_model.h"
@@ -30,33 +30,20 @@ DialogBar::DialogBar(int32_t templateId, QWidget* parent) : QWidget(parent), tem
       break;
     case cmd::kCurveBar: {
       setAccessibleName(QStringLiteral("curveBar"));
-      addList(QStringLiteral("Y1 parameter"), cmd::kY1List, 16);
-      addList(QStringLiteral("Y2 parameter"), cmd::kY2List, 16);
+      addList(QStringLiteral("Y1 parameter"), cmd::kY1List, 10);
+      addList(QStringLiteral("Y2 parameter"), cmd::kY2List, 10);
       addButton(QStringLiteral("Zoom"), cmd::kZoom);
       addButton(QStringLiteral("Full"), cmd::kFullWindow);
-      // The cursor buttons sit in two small groups, XL and XR.
-      struct Group {
-        const char* title;
-        int32_t left;
-        int32_t right;
-      };
-      for (const Group& g : {Group{"XL", cmd::kCursorLeftLeft, cmd::kCursorLeftRight},
-                             Group{"XR", cmd::kCursorRightLeft, cmd::kCursorRightRight}}) {
-        const QString title = QString::fromLatin1(g.title);
-        auto* group = new QGroupBox(title, this);
-        group->setAccessibleName(title);
-        auto* row = new QHBoxLayout(group);
-        row->setContentsMargins(4, 0, 4, 2);
-        layout->addWidget(group);
-        for (auto [text, id] : {std::pair{"<<", g.left}, std::pair{">>", g.right}}) {
-          auto* b = new QPushButton(QString::fromLatin1(text), group);
-          b->setAccessibleName(title + QLatin1Char(' ') + QString::fromLatin1(text));
-          b->setFocusPolicy(Qt::NoFocus);
-          b->setAutoDefault(false);
-          connect(b, &QPushButton::clicked, this, [this, id = id] { emit command(id); });
-          row->addWidget(b);
-          buttons_[id] = b;
-        }
+      // The cursor buttons, each pair after its cursor's name.
+      for (auto [name, left, right] : {std::tuple{"XL", cmd::kCursorLeftLeft, cmd::kCursorLeftRight},
+                                       std::tuple{"XR", cmd::kCursorRightLeft, cmd::kCursorRightRight}}) {
+        const QString title = QString::fromLatin1(name);
+        auto* caption = new QLabel(title, this);
+        caption->setAccessibleName(title);
+        layout->addSpacing(6);
+        layout->addWidget(caption);
+        addButton(QStringLiteral("<<"), left, title + QStringLiteral(" <<"));
+        addButton(QStringLiteral(">>"), right, title + QStringLiteral(" >>"));
       }
       // The bar's own entries; a force-test recording replaces them.
       fillList(cmd::kY1List, {"Vertical F (N)", "Horizontal F(N)", "Fvector(N)"}, -1);
@@ -79,6 +66,8 @@ QPushButton* DialogBar::addButton(const QString& text, int32_t commandId, const 
   // The view keeps the keyboard for the cursors; the bar's buttons are for the mouse.
   b->setFocusPolicy(Qt::NoFocus);
   b->setAutoDefault(false);
+  // As wide as its text: the strip must fit the window's least width.
+  b->setFixedWidth(b->fontMetrics().horizontalAdvance(text) + 24);
   connect(b, &QPushButton::clicked, this, [this, commandId] { emit command(commandId); });
   layout()->addWidget(b);
   buttons_[commandId] = b;

@@ -90,7 +90,7 @@ CMainFrame::CMainFrame(SharedRecords records, RecentFileList& recentFiles, QWidg
 
   routeFrameCommands();
   updateCommandStates();
-  resize(760, 560);
+  resize(900, 620);
 }
 
 CMainFrame::~CMainFrame() = default;

@@ -65,6 +65,12 @@ class CMainFrame final : public QMainWindow {
   // The unsaved-data question of the file commands and the test starts: Yes runs Save.
   void askToSaveUnsaved();
 
+  // The start sound the force test plays; the application object provides it.
+  void setStartSound(std::function<void()> play) { playStartSound_ = std::move(play); }
+  void playStartSound() {
+    if (playStartSound_) playStartSound_();
+  }
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 
@@ -97,6 +103,7 @@ class CMainFrame final : public QMainWindow {
   QVBoxLayout* barSlot_ = nullptr;
   DialogBar* bar_ = nullptr;
   CVelkoraView* view_ = nullptr;
+  std::function<void()> playStartSound_;
 };
 
 }  // namespace velkora

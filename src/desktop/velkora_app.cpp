@@ -1,6 +1,7 @@
 #include "desktop/velkora_app.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QStandardPaths>
 #include <clocale>
 
@@ -52,7 +53,11 @@ bool CVelkoraApp::initInstance(const StartOptions& options) {
   ensureDirectory(records_.paths.dataFolder);
 
   frame_ = std::make_unique<CMainFrame>(records_, *recentFiles_);
+  frame_->setStartSound([this] { playStartSound(); });
   frame_->show();
+  // The desktop session may end the program after closing its windows: the configuration is
+  // written then too, and again at the exit itself.
+  connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { writeConfiguration(); });
   started_ = true;
   if (!options.file.empty()) frame_->openFile(QString::fromStdString(options.file));
   return true;
@@ -61,6 +66,11 @@ bool CVelkoraApp::initInstance(const StartOptions& options) {
 void CVelkoraApp::exitInstance() {
   if (!started_ || exited_) return;
   exited_ = true;
+  writeConfiguration();
+}
+
+void CVelkoraApp::writeConfiguration() {
+  if (!started_) return;
   saveConfiguration(records_.paths.configPath, records_.app, records_.calibration, records_.graph);
 }
 

@@ -39,6 +39,8 @@ class CVelkoraApp final : public QObject {
   bool initInstance(const StartOptions& options);
   // Writes the configuration; once, however often it is called.
   void exitInstance();
+  // Writes the configuration now (a failed write is silent, as at exit).
+  void writeConfiguration();
 
   CMainFrame* mainFrame() const { return frame_.get(); }
   // The plate the tests record from: the simulated plate when the command line asked for it.
