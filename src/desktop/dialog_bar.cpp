@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <tuple>
 
@@ -11,6 +12,20 @@
 #include "desktop/interval_list_model.h"
 
 namespace velkora {
+namespace {
+
+// A drop-down list below the box instead of a popup over it: the popup form measures every entry to
+// find its width, which takes a noticeable moment with 61000 intervals.
+class DropDownListStyle final : public QProxyStyle {
+ public:
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* returnData) const override {
+    if (hint == QStyle::SH_ComboBox_Popup) return 0;
+    return QProxyStyle::styleHint(hint, option, widget, returnData);
+  }
+};
+
+}  // namespace
 
 DialogBar::DialogBar(int32_t templateId, QWidget* parent) : QWidget(parent), templateId_(templateId) {
   auto* layout = new QHBoxLayout(this);
@@ -89,6 +104,9 @@ QComboBox* DialogBar::addList(const QString& label, int32_t controlId, int minim
   combo->setMinimumContentsLength(minimumCharacters);
   combo->setMaxVisibleItems(20);
   if (auto* view = qobject_cast<QListView*>(combo->view())) view->setUniformItemSizes(true);
+  auto* style = new DropDownListStyle();
+  style->setParent(combo);
+  combo->setStyle(style);
   connect(combo, &QComboBox::activated, this,
           [this, controlId](int entry) { emit selectionChanged(controlId, entry); });
   if (label.isEmpty()) combo->setToolTip(QStringLiteral("Interval"));

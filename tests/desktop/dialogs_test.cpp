@@ -55,6 +55,7 @@ TEST(SubjectDialog, FirstOpeningShowsTheStartValues) {
   EXPECT_FALSE(dialog.control<QRadioButton>(CSubjectDlg::kMale)->isChecked());
   EXPECT_EQ(edit(dialog, CSubjectDlg::kAge)->alignment(), Qt::AlignCenter);
   EXPECT_EQ(dialog.focusWidget(), edit(dialog, CSubjectDlg::kName));
+  testing::saveGrab(dialog, "subject");
   for (int32_t id : {CSubjectDlg::kName, CSubjectDlg::kAge, CSubjectDlg::kComment3, CSubjectDlg::kMale, kIdOk})
     EXPECT_FALSE(dialog.control(id)->accessibleName().isEmpty()) << id;
 }
@@ -158,6 +159,8 @@ TEST(AxesDialog, OkWithoutEditsKeepsEveryValue) {
   EXPECT_EQ(edit(dialog, 1017)->text(), "-2000");
   EXPECT_EQ(edit(dialog, 1029)->text(), "-7");
   EXPECT_EQ(edit(dialog, 1022)->alignment(), Qt::AlignCenter);
+  dialog.show();
+  testing::saveGrab(dialog, "axes");
   EXPECT_TRUE(pressOk(dialog).accepted);
   EXPECT_EQ(encodeConfiguration(AppSettings{}, CalibrationSet{}, graph),
             encodeConfiguration(AppSettings{}, CalibrationSet{}, before));
@@ -210,6 +213,8 @@ TEST(AxesDialog, NewValuesAreTakenOnOkOnly) {
 
 TEST(AboutBox, TitleTextsAndPicture) {
   CAboutDlg dialog;
+  dialog.show();
+  testing::saveGrab(dialog, "about");
   EXPECT_EQ(dialog.windowTitle().toStdString(), "About Orvel_Velkora");
   std::vector<std::string> texts;
   bool picture = false;

@@ -187,10 +187,17 @@ TEST_F(ReportListTest, ExportCsvWritesTheCoreTextWhereTheUserChose) {
 
   // Cancelling writes nothing.
   std::filesystem::remove(target + ".csv");
-  ModalScript cancel;
-  cancel.chooseFile("");
+  {
+    ModalScript cancel;
+    cancel.chooseFile("");
+    frame.sendCommand(cmd::kExportCsv);
+    EXPECT_FALSE(std::filesystem::exists(target + ".csv"));
+  }
+  // A file that cannot be written is reported.
+  ModalScript failing;
+  failing.chooseFile("/proc/self/report.csv").answer(QMessageBox::Ok);
   frame.sendCommand(cmd::kExportCsv);
-  EXPECT_FALSE(std::filesystem::exists(target + ".csv"));
+  EXPECT_EQ(failing.messages, std::vector<std::string>{"File Save Error"});
 }
 
 TEST_F(ReportListTest, HeaderCellsAreGreyAndTheGrabShowsTheReport) {

@@ -132,6 +132,13 @@ class ModalScript {
   QPointer<QWidget> last_;
 };
 
+// Saves a picture of a widget into $VELKORA_GRAB_DIR when that is set, to look at what was built.
+inline void saveGrab(QWidget& widget, const char* name) {
+  const QByteArray dir = qgetenv("VELKORA_GRAB_DIR");
+  if (dir.isEmpty()) return;
+  widget.grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + QString::fromLatin1(name) + ".png");
+}
+
 // Runs the event loop until `condition` holds or `milliseconds` have passed.
 inline bool waitUntil(const std::function<bool()>& condition, int milliseconds = 2000) {
   QElapsedTimer clock;

@@ -65,6 +65,8 @@ CSubjectDlg::CSubjectDlg(SubjectInfo& subject, QWidget* parent)
 
 QLineEdit* CSubjectDlg::addEdit(int32_t id, const QString& label, bool number) {
   auto* edit = add(id, new QLineEdit(this), label);
+  // Room for a name or comment of the full length; the numbers need little.
+  if (!number) edit->setMinimumWidth(edit->fontMetrics().averageCharWidth() * 40);
   if (number) {
     // Number fields take digits only and centre them.
     edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
