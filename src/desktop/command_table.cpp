@@ -5,7 +5,7 @@
 namespace velkora {
 namespace {
 
-constexpr CommandSpec kCommands[] = {
+constexpr CommandEntry kCommands[] = {
     {cmd::kOpenForce, "&Open Force", "Ctrl+O", "Open an velkora file", "Open Force", ":/icons/open.svg"},
     {cmd::kOpenPower, "Open &Power", "", "Open tamsiru file", "Open Power", ":/icons/open_power.svg"},
     {cmd::kSave, "Save", "Ctrl+S", "File Save", " File Save", ":/icons/save.svg"},
@@ -50,10 +50,10 @@ constexpr int32_t kToolbar[] = {cmd::kOpenForce,
 
 }  // namespace
 
-std::span<const CommandSpec> commandTable() { return kCommands; }
+std::span<const CommandEntry> commandTable() { return kCommands; }
 
-const CommandSpec* findCommand(int32_t id) {
-  for (const CommandSpec& c : kCommands)
+const CommandEntry* findCommand(int32_t id) {
+  for (const CommandEntry& c : kCommands)
     if (c.id == id) return &c;
   return nullptr;
 }

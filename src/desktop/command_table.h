@@ -7,7 +7,7 @@
 
 namespace velkora {
 
-struct CommandSpec {
+struct CommandEntry {
   int32_t id;
   const char* text;      // menu text, '&' before the mnemonic
   const char* shortcut;  // portable key sequence text; empty for none
@@ -16,8 +16,8 @@ struct CommandSpec {
   const char* icon;  // resource path of the toolbar image; empty for none
 };
 
-std::span<const CommandSpec> commandTable();
-const CommandSpec* findCommand(int32_t id);
+std::span<const CommandEntry> commandTable();
+const CommandEntry* findCommand(int32_t id);
 
 // The toolbar, left to right; 0 stands for a separator.
 std::span<const int32_t> toolbarLayout();

@@ -40,13 +40,13 @@ std::string toStdString(const QString& text) { return text.toUtf8().toStdString(
 // The menus, top to bottom; 0 is a separator and kRecentFiles marks where the recent files go.
 constexpr int32_t kRecentFiles = -1;
 
-struct MenuSpec {
+struct MenuEntry {
   const char* title;
   std::vector<int32_t> items;
 };
 
-const std::vector<MenuSpec>& menuLayout() {
-  static const std::vector<MenuSpec> menus = {
+const std::vector<MenuEntry>& menuLayout() {
+  static const std::vector<MenuEntry> menus = {
       {"&File",
        {cmd::kOpenForce, cmd::kOpenPower, cmd::kSave, 0, cmd::kPrint, cmd::kPrintPreview, cmd::kPrintSetup, 0,
         kRecentFiles, cmd::kExit}},
@@ -96,24 +96,24 @@ CMainFrame::CMainFrame(SharedRecords records, RecentFileList& recentFiles, QWidg
 CMainFrame::~CMainFrame() = default;
 
 void CMainFrame::createActions() {
-  for (const CommandSpec& spec : commandTable()) {
-    auto* act = new QAction(QString::fromUtf8(spec.text), this);
-    if (*spec.icon != '\0') act->setIcon(QIcon(QString::fromUtf8(spec.icon)));
-    if (*spec.shortcut != '\0') act->setShortcut(QKeySequence(QString::fromUtf8(spec.shortcut)));
-    act->setStatusTip(QString::fromUtf8(spec.prompt));
-    act->setToolTip(QString::fromUtf8(spec.tooltip));
-    act->setData(spec.id);
-    const int32_t id = spec.id;
+  for (const CommandEntry& entry : commandTable()) {
+    auto* act = new QAction(QString::fromUtf8(entry.text), this);
+    if (*entry.icon != '\0') act->setIcon(QIcon(QString::fromUtf8(entry.icon)));
+    if (*entry.shortcut != '\0') act->setShortcut(QKeySequence(QString::fromUtf8(entry.shortcut)));
+    act->setStatusTip(QString::fromUtf8(entry.prompt));
+    act->setToolTip(QString::fromUtf8(entry.tooltip));
+    act->setData(entry.id);
+    const int32_t id = entry.id;
     connect(act, &QAction::triggered, this, [this, id] { sendCommand(id); });
     actions_[id] = act;
   }
 }
 
 void CMainFrame::createMenus() {
-  for (const MenuSpec& spec : menuLayout()) {
-    QMenu* menu = menuBar()->addMenu(QString::fromUtf8(spec.title));
+  for (const MenuEntry& entry : menuLayout()) {
+    QMenu* menu = menuBar()->addMenu(QString::fromUtf8(entry.title));
     connect(menu, &QMenu::aboutToShow, this, &CMainFrame::updateCommandStates);
-    for (int32_t id : spec.items) {
+    for (int32_t id : entry.items) {
       if (id == 0) {
         menu->addSeparator();
       } else if (id == kRecentFiles) {

@@ -92,8 +92,8 @@ TEST_F(MainFrameTest, CommandsComeFromOneTableWithPromptsTooltipsAndIcons) {
   EXPECT_EQ(frame().action(cmd::kOpenForce)->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
   EXPECT_EQ(frame().action(cmd::kSave)->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
   EXPECT_EQ(frame().action(cmd::kPrint)->shortcut(), QKeySequence(QStringLiteral("Ctrl+P")));
-  for (const CommandSpec& spec : commandTable())
-    EXPECT_NE(frame().action(spec.id)->shortcut(), QKeySequence(QStringLiteral("Ctrl+N"))) << spec.text;
+  for (const CommandEntry& entry : commandTable())
+    EXPECT_NE(frame().action(entry.id)->shortcut(), QKeySequence(QStringLiteral("Ctrl+N"))) << entry.text;
 
   // The menus, with the commands that had no entry added.
   std::vector<std::string> titles;
