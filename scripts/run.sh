@@ -1,11 +1,20 @@
 #!/usr/bin/env bash
-# Sets up a fresh Debian 12 machine (as root or with sudo), builds Velkora and runs it: records a
-# force test and a power test with velkora-cli, on the plate when one is attached over USB and on the
+# Sets up a fresh Debian 12 machine (as root or with sudo), builds Velkora and starts the desktop
+# program `velkora` (arguments are passed on to it, e.g. a .vkr or .tsr file to open). On a machine
+# without a display it says so and runs the command-line demonstration instead: it records a force
+# test and a power test with velkora-cli, on the plate when one is attached over USB and on the
 # simulated plate otherwise, then shows what the files hold and their reports.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/bootstrap.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  cmake --build build -j"$(nproc)" --target velkora velkora-cli
+  exec build/bin/velkora "$@"
+fi
+
+echo "No display (DISPLAY and WAYLAND_DISPLAY are not set): running the command-line demonstration instead."
 cmake --build build -j"$(nproc)" --target velkora-cli
 cli=build/bin/velkora-cli
 

@@ -51,7 +51,9 @@ float forceAt(const MeasurementStore& store, int32_t index, ForceChannel channel
     case ForceChannel::Power: {
       // Derived from the jump analysis of a power test: the running impulse over the subject's mass
       // is the velocity, its running sum (one term per millisecond) the displacement in centimetres.
-      // Nothing to derive before the analysis has run or without a positive mass.
+      // Nothing to derive before the analysis has run or without a positive mass, and nothing past
+      // the data: the spare slot at the sample count keeps what a longer, earlier analysis left.
+      if (index < 0 || index >= store.sampleCount.load(std::memory_order_acquire)) return 0.0f;
       const float M = jumpMass(store);
       if (!(M > 0)) return 0.0f;
       if (channel == ForceChannel::Displacement) return store.jump.impulseSum[index] / (10 * M);

@@ -19,10 +19,23 @@ inline constexpr std::string_view kConfigOpenError = "Error opening file 'velkor
 inline constexpr std::string_view kMakeNewCalibration = "Warning - make new calibration!";
 // %1 is replaced by the file's path.
 inline constexpr std::string_view kPastEnd = "An attempt was made to access %1 past its end.";
+
+// The desktop program's view, dialogs and closing question.
+inline constexpr std::string_view kIntervalInternalError = "Internal error: nInterv";
+inline constexpr std::string_view kEnterInteger = "Please enter an integer.";
+// %1 and %2 are the field's bounds.
+inline constexpr std::string_view kEnterIntegerBetween = "Please enter an integer between %1 and %2.";
+// %1 is the field's length limit.
+inline constexpr std::string_view kEnterNoMoreThan = "Please enter no more than %1 characters.";
+inline constexpr std::string_view kMaximumAboveMinimum = "The maximum must be greater than the minimum.";
 }  // namespace msg
 
 // Replaces every "%1" in a message template by the argument.
 std::string formatMessage(std::string_view templ, std::string_view arg1);
+
+// Replaces every "%1" by the first argument and every "%2" by the second, in one pass, so an
+// argument that itself holds "%2" is left as it is.
+std::string formatMessage(std::string_view templ, std::string_view arg1, std::string_view arg2);
 
 class MessageSink {
  public:

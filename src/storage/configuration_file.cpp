@@ -55,6 +55,10 @@ void decodeGraph(const uint8_t* p, GraphSettings& g) {
   for (int32_t& v : g.axisMin) v = loadI32(p), p += 4;
   for (int32_t& v : g.axisMax) v = loadI32(p), p += 4;
   for (int32_t& v : g.axisStep) v = loadI32(p), p += 4;
+  // A choice outside the parameters 0..5 would index past the axis tables: back to the default.
+  const GraphSettings defaults;
+  if (g.y1Parameter < 0 || g.y1Parameter > 5) g.y1Parameter = defaults.y1Parameter;
+  if (g.y2Parameter < 0 || g.y2Parameter > 5) g.y2Parameter = defaults.y2Parameter;
 }
 
 void decodeForceTest(const uint8_t* p, AppSettings& app) {
@@ -83,8 +87,7 @@ bool readBlock(ByteReader& reader, size_t length, Encode encode, Decode decode) 
 
 bool looksUncalibrated(float coefficient) { return coefficient > 0.999999f && coefficient < 1.00001f; }
 
-std::string encodeConfiguration(const AppSettings& app, const CalibrationSet& calibration,
-                                const GraphSettings& graph) {
+std::string encodeConfiguration(const AppSettings& app, const CalibrationSet& calibration, const GraphSettings& graph) {
   std::string out;
   out.reserve(kConfigurationSize);
   ByteWriter w(out);
@@ -99,25 +102,30 @@ std::string encodeConfiguration(const AppSettings& app, const CalibrationSet& ca
 
 bool applyConfiguration(std::string_view fileBytes, ConfigurationTarget t, MessageSink& messages) {
   ByteReader reader(fileBytes);
-  const bool tagMatches =
-      fileBytes.size() >= kConfigurationTag.size() && fileBytes.substr(0, kConfigurationTag.size()) == kConfigurationTag;
+  const bool tagMatches = fileBytes.size() >= kConfigurationTag.size() &&
+                          fileBytes.substr(0, kConfigurationTag.size()) == kConfigurationTag;
   if (tagMatches) {
     reader.skip(kConfigurationTag.size());
     // A short block ends the load at once, silently, keeping what was read so far.
-    if (!readBlock(reader, kPortBlock, [&](ByteWriter& w) { encodePort(w, t.app); },
-                   [&](const uint8_t* p) { decodePort(p, t.app); }))
+    if (!readBlock(
+            reader, kPortBlock, [&](ByteWriter& w) { encodePort(w, t.app); },
+            [&](const uint8_t* p) { decodePort(p, t.app); }))
       return false;
-    if (!readBlock(reader, kCalibrationBlock, [&](ByteWriter& w) { encodeCalibration(w, t.calibration); },
-                   [&](const uint8_t* p) { decodeCalibration(p, t.calibration); }))
+    if (!readBlock(
+            reader, kCalibrationBlock, [&](ByteWriter& w) { encodeCalibration(w, t.calibration); },
+            [&](const uint8_t* p) { decodeCalibration(p, t.calibration); }))
       return false;
-    if (!readBlock(reader, kGraphBlock, [&](ByteWriter& w) { encodeGraph(w, t.graph); },
-                   [&](const uint8_t* p) { decodeGraph(p, t.graph); }))
+    if (!readBlock(
+            reader, kGraphBlock, [&](ByteWriter& w) { encodeGraph(w, t.graph); },
+            [&](const uint8_t* p) { decodeGraph(p, t.graph); }))
       return false;
-    if (!readBlock(reader, kForceTestBlock, [&](ByteWriter& w) { encodeForceTest(w, t.app); },
-                   [&](const uint8_t* p) { decodeForceTest(p, t.app); }))
+    if (!readBlock(
+            reader, kForceTestBlock, [&](ByteWriter& w) { encodeForceTest(w, t.app); },
+            [&](const uint8_t* p) { decodeForceTest(p, t.app); }))
       return false;
-    if (!readBlock(reader, kPowerTestBlock, [&](ByteWriter& w) { encodePowerTest(w, t.app); },
-                   [&](const uint8_t* p) { decodePowerTest(p, t.app); }))
+    if (!readBlock(
+            reader, kPowerTestBlock, [&](ByteWriter& w) { encodePowerTest(w, t.app); },
+            [&](const uint8_t* p) { decodePowerTest(p, t.app); }))
       return false;
   }
 

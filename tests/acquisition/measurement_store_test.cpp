@@ -5,6 +5,9 @@
 #include <cmath>
 #include <memory>
 
+#include "reports/jump_analysis.h"
+#include "reports/report_fixtures.h"
+
 namespace velkora {
 namespace {
 
@@ -28,6 +31,26 @@ TEST(MeasurementStore, ForceAtConvertsCountsWithTheStoresOwnCalibration) {
   // Without an analysis of the store's data the kinematic channels are 0.
   for (ForceChannel c : {ForceChannel::Velocity, ForceChannel::Displacement, ForceChannel::Power})
     EXPECT_EQ(forceAt(*store, 5, c), 0.0f);
+}
+
+TEST(MeasurementStore, KinematicChannelsReadZeroAtAndPastTheSampleCount) {
+  // A long jump analysed first, then a shorter recording analysed in the same store: the slots past
+  // the shorter one still hold the long analysis.
+  auto store = testing::makeStore({{600, 736}, {300, 400}, {300, 1500}, {400, 0}, {100, 2000}, {300, 736}},
+                                  TestKind::Power, 75.0f);
+  computeJumpResults(*store);
+  const int32_t shorter = 1100;  // in the push
+  ASSERT_NE(store->jump.impulse[shorter], 0.0f);
+  ASSERT_NE(store->jump.impulseSum[shorter], 0.0f);
+  store->sampleCount = shorter;
+  computeJumpResults(*store);
+  ASSERT_NE(store->jump.impulse[shorter], 0.0f) << "the spare slot keeps the earlier analysis";
+  for (ForceChannel c : {ForceChannel::Velocity, ForceChannel::Displacement, ForceChannel::Power}) {
+    EXPECT_NE(forceAt(*store, shorter - 1, c), 0.0f) << static_cast<int>(c);
+    EXPECT_EQ(forceAt(*store, shorter, c), 0.0f) << static_cast<int>(c);
+    EXPECT_EQ(forceAt(*store, 60999, c), 0.0f) << static_cast<int>(c);
+  }
+  EXPECT_NE(forceAt(*store, shorter, ForceChannel::Vertical), 0.0f) << "the force channels read the slot as it is";
 }
 
 TEST(MeasurementStore, ResetForANewTestTakesThePlatesCalibrationAndEmptiesCounts) {

@@ -87,6 +87,38 @@ TEST(ConfigurationFile, DefaultsAreWrittenExactlyAndEveryFieldRoundTrips) {
   EXPECT_EQ(readFile(saved), handMadeFile());
 }
 
+TEST(ConfigurationFile, CurveParameterChoicesOutsideTheAxisTablesFallBackToTheirDefaults) {
+  struct Case {
+    int32_t y1, y2;
+    int32_t expectedY1, expectedY2;
+  };
+  const Case cases[] = {
+      {0, 5, 0, 5},
+      {5, 0, 5, 0},
+      {6, 2, 0, 2},
+      {-1, 4, 0, 4},
+      {2, 6, 2, 3},
+      {1, -7, 1, 3},
+      {INT32_MIN, INT32_MAX, 0, 3},
+  };
+  for (const Case& c : cases) {
+    std::string file = handMadeFile();
+    std::string y1, y2;
+    putI32(y1, c.y1);
+    putI32(y2, c.y2);
+    file.replace(32, 4, y1);
+    file.replace(36, 4, y2);
+    Settings s;
+    s.graph.y1Parameter = 1;  // what the program held before the file is no fallback
+    s.graph.y2Parameter = 1;
+    CollectingMessageSink messages;
+    EXPECT_TRUE(applyConfiguration(file, s.target(), messages));
+    EXPECT_EQ(s.graph.y1Parameter, c.expectedY1) << c.y1;
+    EXPECT_EQ(s.graph.y2Parameter, c.expectedY2) << c.y2;
+    EXPECT_EQ(s.graph.axisMin[0], -100) << "the rest of the block is read as it is";
+  }
+}
+
 TEST(ConfigurationFile, MissingFileKeepsSettingsAndShowsTheOpenError) {
   TempDir dir;
   Settings s;

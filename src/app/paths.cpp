@@ -1,0 +1,69 @@
+#include "app/paths.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include "storage/configuration_file.h"
+
+namespace velkora {
+
+namespace program {
+ProgramPaths paths;
+}
+
+namespace {
+
+std::string withSeparator(std::string directory) {
+  if (directory.empty() || directory.back() != '/') directory.push_back('/');
+  return directory;
+}
+
+}  // namespace
+
+std::string programDirectoryOf(const std::string& executablePath) {
+  const size_t slash = executablePath.find_last_of('/');
+  if (slash == std::string::npos) return "./";
+  return executablePath.substr(0, slash + 1);
+}
+
+bool directoryIsWritable(const std::string& directory) {
+  std::string probe = withSeparator(directory) + ".velkora-probe-XXXXXX";
+  const int fd = ::mkstemp(probe.data());
+  if (fd < 0) return false;
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return true;
+}
+
+ProgramPaths resolveProgramPaths(const std::string& executablePath, bool programDirectoryWritable,
+                                 const UserLocations& user) {
+  ProgramPaths paths;
+  paths.programDirectory = programDirectoryOf(executablePath);
+  if (programDirectoryWritable || user.configDirectory.empty() || user.documentsDirectory.empty()) {
+    paths.configPath = paths.programDirectory + std::string(kConfigurationFileName);
+    paths.dataFolder = paths.programDirectory + kDataFolderName;
+  } else {
+    paths.configPath = withSeparator(user.configDirectory) + std::string(kConfigurationFileName);
+    paths.dataFolder = withSeparator(user.documentsDirectory) + kUserDataParent + "/" + kDataFolderName;
+  }
+  return paths;
+}
+
+bool ensureDirectory(const std::string& directory) {
+  std::error_code error;
+  if (std::filesystem::is_directory(directory, error)) return true;
+  std::filesystem::create_directories(directory, error);
+  return std::filesystem::is_directory(directory, error);
+}
+
+std::string parentDirectoryOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return {};
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+}  // namespace velkora

@@ -1,0 +1,48 @@
+#pragma once
+// Where the program keeps its configuration and its measurement files. A program run from a folder
+// it can write (its build folder, an unpacked copy) keeps "velkora.cfg" and "DATA" beside itself; an
+// installed program whose folder it cannot write keeps the configuration in the per-user
+// configuration folder and "DATA" in the user's documents under "Velkora".
+
+#include <string>
+
+namespace velkora {
+
+inline constexpr char kDataFolderName[] = "DATA";
+inline constexpr char kUserDataParent[] = "Velkora";
+
+struct ProgramPaths {
+  std::string programDirectory;  // the running program's folder, ending with a separator
+  std::string configPath;        // the configuration file
+  std::string dataFolder;        // the folder the file commands start in, no trailing separator
+  std::string currentFilePath;   // the measurement file last opened or saved; empty when none
+};
+
+// The per-user places the caller's platform offers, used when the program's folder is not writable.
+struct UserLocations {
+  std::string configDirectory;     // e.g. ~/.config/Velkora
+  std::string documentsDirectory;  // e.g. ~/Documents
+};
+
+// The program's folder of an executable path: everything up to and including its last separator.
+std::string programDirectoryOf(const std::string& executablePath);
+
+// Whether a file can be created in `directory` (tried, not guessed from permission bits, so
+// read-only mounts and the superuser are judged right).
+bool directoryIsWritable(const std::string& directory);
+
+// The paths of a run: beside the program when its folder is writable, the per-user places otherwise.
+ProgramPaths resolveProgramPaths(const std::string& executablePath, bool programDirectoryWritable,
+                                 const UserLocations& user);
+
+// Creates a folder and its missing parents; true when it exists afterwards.
+bool ensureDirectory(const std::string& directory);
+
+// The parent folder of a file path ("" when it has none).
+std::string parentDirectoryOf(const std::string& path);
+
+namespace program {
+extern ProgramPaths paths;  // the running program's paths, set at start-up
+}
+
+}  // namespace velkora

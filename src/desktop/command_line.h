@@ -1,0 +1,24 @@
+#pragma once
+// The desktop program's command line: velkora [--simulate[=SCENARIO]] [FILE].
+
+#include <string>
+#include <vector>
+
+#include "acquisition/simulation_option.h"
+
+namespace velkora {
+
+struct StartOptions {
+  SimulationOption simulation;  // replaces the USB plate by the simulated plate
+  std::string file;             // a .vkr or .tsr file to open at start; empty for none
+};
+
+enum class CommandLineResult { Run, Help, UsageError };
+
+// Reads the arguments after the program's name (the windowing system's own options already taken
+// out). On UsageError `error` says why.
+CommandLineResult parseCommandLine(const std::vector<std::string>& args, StartOptions& options, std::string& error);
+
+std::string usageText();
+
+}  // namespace velkora

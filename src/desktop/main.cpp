@@ -1,0 +1,65 @@
+// velkora: the desktop program.
+
+#include <QApplication>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "desktop/command_line.h"
+#include "desktop/shared_records.h"
+#include "desktop/signal_watcher.h"
+#include "desktop/velkora_app.h"
+
+namespace {
+
+int usageError(const std::string& error) {
+  std::fprintf(stderr, "velkora: %s\n%s", error.c_str(), velkora::usageText().c_str());
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Help and our own long options are answered before the windowing system is needed; the
+  // windowing system's options (one dash) are left to it.
+  std::vector<std::string> raw(argv + 1, argv + argc);
+  for (const std::string& arg : raw) {
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(velkora::usageText().c_str(), stdout);
+      return 0;
+    }
+  }
+  {
+    std::vector<std::string> longOptions;
+    for (const std::string& arg : raw)
+      if (arg.rfind("--", 0) == 0) longOptions.push_back(arg);
+    velkora::StartOptions probe;
+    std::string error;
+    if (velkora::parseCommandLine(longOptions, probe, error) == velkora::CommandLineResult::UsageError) {
+      return usageError(error);
+    }
+  }
+
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("velkora"));
+  QApplication::setDesktopFileName(QStringLiteral("velkora"));
+
+  std::vector<std::string> args;
+  const QStringList arguments = QApplication::arguments();
+  for (qsizetype i = 1; i < arguments.size(); ++i) args.push_back(arguments[i].toLocal8Bit().toStdString());
+  velkora::StartOptions options;
+  std::string error;
+  if (velkora::parseCommandLine(args, options, error) != velkora::CommandLineResult::Run) return usageError(error);
+
+  velkora::CVelkoraApp app(velkora::SharedRecords::program(), velkora::systemEnvironment());
+  // A signal during start-up (a message box may be waiting) ends the program before its main loop.
+  bool quitRequested = false;
+  velkora::SignalWatcher signalWatcher([&quitRequested] {
+    quitRequested = true;
+    QCoreApplication::exit(0);
+  });
+  if (!app.initInstance(options)) return 1;
+  const int status = quitRequested ? 0 : QApplication::exec();
+  app.exitInstance();
+  return status;
+}

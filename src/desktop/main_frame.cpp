@@ -1,0 +1,359 @@
+#include "desktop/main_frame.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QKeySequence>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include "app/command_ids.h"
+#include "app/messages.h"
+#include "desktop/command_table.h"
+#include "desktop/dialog_bar.h"
+#include "desktop/dialogs/about_dlg.h"
+#include "desktop/dialogs/comm_dlg.h"
+#include "desktop/dialogs/subject_dlg.h"
+#include "desktop/dialogs/yaxes_dlg.h"
+#include "desktop/file_dialogs.h"
+#include "desktop/message_box.h"
+#include "desktop/recent_files.h"
+#include "desktop/resources_init.h"
+#include "desktop/velkora_doc.h"
+#include "desktop/velkora_view.h"
+#include "storage/measurement_file.h"
+#include "view/view_state.h"
+
+namespace velkora {
+namespace {
+
+QString toQString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+std::string toStdString(const QString& text) { return text.toUtf8().toStdString(); }
+
+// The menus, top to bottom; 0 is a separator and kRecentFiles marks where the recent files go.
+constexpr int32_t kRecentFiles = -1;
+
+struct MenuEntry {
+  const char* title;
+  std::vector<int32_t> items;
+};
+
+const std::vector<MenuEntry>& menuLayout() {
+  static const std::vector<MenuEntry> menus = {
+      {"&File",
+       {cmd::kOpenForce, cmd::kOpenPower, cmd::kSave, 0, cmd::kPrint, cmd::kPrintPreview, cmd::kPrintSetup, 0,
+        kRecentFiles, cmd::kExit}},
+      {"Subject", {cmd::kSubjectInfo}},
+      {"Exercise", {cmd::kPerform, cmd::kPowerPerform, cmd::kCheck}},
+      {"Report",
+       {cmd::kDigitalReport, cmd::kCurveGraph, cmd::kBarGraph, cmd::kRepetitionReport, cmd::kSummaryReport,
+        cmd::kHeightReport}},
+      {"Setup", {cmd::kSetup, cmd::kGraphSetup}},
+      {"Calibration", {cmd::kCalibration}},
+      {"About", {cmd::kAbout}},
+  };
+  return menus;
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(SharedRecords records, RecentFileList& recentFiles, QWidget* parent)
+    : QMainWindow(parent), records_(records), recentFiles_(recentFiles) {
+  initResources();
+  setWindowTitle(CVelkoraDoc().windowTitle());
+  setWindowIcon(QIcon(QStringLiteral(":/icons/velkora.svg")));
+  setAccessibleName(windowTitle());
+
+  createActions();
+  createMenus();
+  createToolBar();
+  createStatusBar();
+
+  // The dialog-bar slot above the view.
+  auto* central = new QWidget(this);
+  auto* column = new QVBoxLayout(central);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  barSlot_ = new QVBoxLayout();
+  barSlot_->setContentsMargins(0, 0, 0, 0);
+  column->addLayout(barSlot_);
+  view_ = new CVelkoraView(records_, *this, central);
+  column->addWidget(view_, 1);
+  setCentralWidget(central);
+
+  routeFrameCommands();
+  updateCommandStates();
+  resize(900, 620);
+}
+
+CMainFrame::~CMainFrame() = default;
+
+void CMainFrame::createActions() {
+  for (const CommandEntry& entry : commandTable()) {
+    auto* act = new QAction(QString::fromUtf8(entry.text), this);
+    if (*entry.icon != '\0') act->setIcon(QIcon(QString::fromUtf8(entry.icon)));
+    if (*entry.shortcut != '\0') act->setShortcut(QKeySequence(QString::fromUtf8(entry.shortcut)));
+    act->setStatusTip(QString::fromUtf8(entry.prompt));
+    act->setToolTip(QString::fromUtf8(entry.tooltip));
+    act->setData(entry.id);
+    const int32_t id = entry.id;
+    connect(act, &QAction::triggered, this, [this, id] { sendCommand(id); });
+    actions_[id] = act;
+  }
+}
+
+void CMainFrame::createMenus() {
+  for (const MenuEntry& entry : menuLayout()) {
+    QMenu* menu = menuBar()->addMenu(QString::fromUtf8(entry.title));
+    connect(menu, &QMenu::aboutToShow, this, &CMainFrame::updateCommandStates);
+    for (int32_t id : entry.items) {
+      if (id == 0) {
+        menu->addSeparator();
+      } else if (id == kRecentFiles) {
+        fileMenu_ = menu;
+        recentSeparator_ = menu->addSeparator();
+      } else {
+        menu->addAction(actions_.at(id));
+      }
+    }
+  }
+  rebuildRecentFileMenu();
+}
+
+void CMainFrame::createToolBar() {
+  QToolBar* bar = addToolBar(QStringLiteral("Standard"));
+  bar->setObjectName(QStringLiteral("standardToolBar"));
+  bar->setAccessibleName(QStringLiteral("Toolbar"));
+  bar->setIconSize(QSize(19, 17));
+  for (int32_t id : toolbarLayout()) {
+    if (id == 0)
+      bar->addSeparator();
+    else
+      bar->addAction(actions_.at(id));
+  }
+}
+
+void CMainFrame::createStatusBar() {
+  // The idle text; a hovered command's prompt covers it while it shows.
+  auto* ready = new QLabel(QStringLiteral("Ready"), this);
+  ready->setAccessibleName(QStringLiteral("Ready"));
+  statusBar()->addWidget(ready, 1);
+  statusBar()->setAccessibleName(QStringLiteral("Status bar"));
+}
+
+void CMainFrame::routeFrameCommands() {
+  route(cmd::kOpenForce, [this] { openMeasurement(TestKind::Force); });
+  route(cmd::kOpenPower, [this] { openMeasurement(TestKind::Power); });
+  route(cmd::kSave, [this] { save(); });
+  route(cmd::kExit, [this] { close(); });
+  route(cmd::kSubjectInfo, [this] { subjectInfo(); });
+  route(cmd::kGraphSetup, [this] { graphSetup(); });
+  route(cmd::kSetup, [this] { setup(); });
+  route(cmd::kAbout, [this] { about(); });
+}
+
+QAction* CMainFrame::action(int32_t id) const {
+  const auto it = actions_.find(id);
+  return it == actions_.end() ? nullptr : it->second;
+}
+
+bool CMainFrame::sendCommand(int32_t id) {
+  const auto it = routes_.find(id);
+  if (it == routes_.end()) return false;
+  // A copy: the handler may replace routes while it runs.
+  const std::function<void()> run = it->second.run;
+  run();
+  updateCommandStates();
+  return true;
+}
+
+void CMainFrame::route(int32_t id, std::function<void()> run, std::function<bool()> enabled) {
+  routes_[id] = Route{std::move(run), std::move(enabled)};
+  updateCommandStates();
+}
+
+void CMainFrame::updateCommandStates() {
+  for (auto& [id, act] : actions_) {
+    const auto it = routes_.find(id);
+    act->setEnabled(it != routes_.end() && (!it->second.enabled || it->second.enabled()));
+  }
+}
+
+void CMainFrame::hideBar() {
+  if (bar_ == nullptr) return;
+  bar_->hide();
+  barSlot_->removeWidget(bar_);
+  // Later: the bar may be hidden by one of its own buttons.
+  bar_->deleteLater();
+  bar_ = nullptr;
+}
+
+void CMainFrame::showBar(int32_t templateId) {
+  hideBar();
+  bar_ = new DialogBar(templateId, centralWidget());
+  connect(bar_, &DialogBar::command, this, [this](int32_t id) { sendCommand(id); });
+  connect(bar_, &DialogBar::selectionChanged, view_, &CVelkoraView::onListSelection);
+  barSlot_->addWidget(bar_);
+  bar_->show();
+}
+
+void CMainFrame::showCurveBar() {
+  showBar(cmd::kCurveBar);
+  const std::vector<std::string_view> entries = curveParameterEntries(records_.store.testKind);
+  bar_->fillList(cmd::kY1List, entries, records_.graph.y1Parameter);
+  bar_->fillList(cmd::kY2List, entries, records_.graph.y2Parameter);
+}
+
+void CMainFrame::showReportBar(const IntervalList& entries) {
+  showBar(cmd::kReportBar);
+  bar_->setIntervals(entries);
+}
+
+void CMainFrame::showRepetitionBar() { showBar(cmd::kRepetitionBar); }
+
+void CMainFrame::showStopBar() { showBar(cmd::kStopBar); }
+
+int32_t CMainFrame::shownBar() const { return bar_ == nullptr ? 0 : bar_->templateId(); }
+
+int32_t CMainFrame::currentSelection(int32_t controlId) const {
+  return bar_ == nullptr ? -1 : bar_->currentSelection(controlId);
+}
+
+void CMainFrame::fillList(int32_t controlId, const std::vector<std::string_view>& texts, int32_t selected) {
+  if (bar_ != nullptr) bar_->fillList(controlId, texts, selected);
+}
+
+void CMainFrame::askToSaveUnsaved() {
+  if (records_.store.saved.load(std::memory_order_acquire) != 0) return;
+  if (askQuestion(this, msg::kDataNotSaved) == Answer::Yes) save();
+}
+
+void CMainFrame::openMeasurement(TestKind kind) {
+  askToSaveUnsaved();
+  records_.paths.currentFilePath.clear();
+  const bool power = kind == TestKind::Power;
+  const QString path = askOpenFileName(this, power ? kPowerFileFilter : kForceFileFilter,
+                                       power ? kPowerFileExtension : kForceFileExtension,
+                                       QString::fromStdString(records_.paths.dataFolder));
+  if (path.isEmpty()) return;
+  loadFile(path, kind);
+}
+
+bool CMainFrame::openFile(const QString& path) {
+  const bool power = path.endsWith(toQString(kPowerFileExtension));
+  return loadFile(path, power ? TestKind::Power : TestKind::Force);
+}
+
+bool CMainFrame::loadFile(const QString& path, TestKind kind) {
+  records_.paths.currentFilePath = toStdString(path);
+  // The messages wait until the wait cursor is gone.
+  CollectingMessageSink messages;
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  const bool loaded = loadMeasurement(records_.paths.currentFilePath, kind, records_.store, records_.subject, messages);
+  QGuiApplication::restoreOverrideCursor();
+  for (const std::string& text : messages.messages) showMessageBox(this, text);
+  if (!loaded) {
+    updateCommandStates();
+    return false;
+  }
+  records_.store.recordingAvailable.store(1, std::memory_order_release);
+  recentFiles_.add(path);
+  rebuildRecentFileMenu();
+  // The loaded recording is always shown first as the whole curve graph.
+  sendCommand(cmd::kResetView);
+  sendCommand(cmd::kCurveGraph);
+  return true;
+}
+
+bool CMainFrame::save() {
+  const bool power = records_.store.testKind == TestKind::Power;
+  const QString path = askSaveFileName(
+      this, power ? kPowerFileFilter : kForceFileFilter, power ? kPowerFileExtension : kForceFileExtension,
+      QString::fromStdString(records_.paths.dataFolder), QString::fromStdString(records_.paths.currentFilePath));
+  if (path.isEmpty()) return false;
+  records_.paths.currentFilePath = toStdString(path);
+  MessageBoxSink messages(this);
+  if (!saveMeasurement(records_.paths.currentFilePath, records_.store, records_.subject, messages)) return false;
+  recentFiles_.add(path);
+  rebuildRecentFileMenu();
+  return true;
+}
+
+void CMainFrame::rebuildRecentFileMenu() {
+  if (fileMenu_ == nullptr) return;
+  for (QAction* old : recentActions_) {
+    fileMenu_->removeAction(old);
+    old->deleteLater();
+  }
+  recentActions_.clear();
+  const QStringList& files = recentFiles_.files();
+  for (int i = 0; i < files.size(); ++i) {
+    const QString file = files[i];
+    auto* act = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(file), this);
+    act->setStatusTip(QStringLiteral("Open this document"));
+    connect(act, &QAction::triggered, this, [this, file] {
+      askToSaveUnsaved();
+      records_.paths.currentFilePath.clear();
+      if (!openFile(file) && !QFileInfo::exists(file)) {
+        recentFiles_.remove(file);
+        rebuildRecentFileMenu();
+      }
+    });
+    fileMenu_->insertAction(recentSeparator_, act);
+    recentActions_.push_back(act);
+  }
+  // The separator before Exit shows only under recent files.
+  recentSeparator_->setVisible(!files.isEmpty());
+}
+
+void CMainFrame::subjectInfo() {
+  CSubjectDlg dialog(records_.subject, this);
+  dialog.exec();
+}
+
+void CMainFrame::graphSetup() {
+  CYaxesDlg dialog(records_.graph, this);
+  dialog.exec();
+  // Whatever the dialog returned, the graphs are drawn again.
+  view_->invalidate(Repaint::Whole);
+  update();
+}
+
+void CMainFrame::setup() {
+  CCommDlg dialog(records_.app, this);
+  dialog.exec();
+}
+
+void CMainFrame::about() {
+  CAboutDlg dialog(this);
+  dialog.exec();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  // Closing would lose an unsaved recording: ask, and stay open unless it was saved or let go.
+  if (records_.store.saved.load(std::memory_order_acquire) == 0) {
+    switch (askQuestion(this, msg::kDataNotSaved, true)) {
+      case Answer::Yes:
+        if (!save()) {
+          event->ignore();
+          return;
+        }
+        break;
+      case Answer::No:
+        break;
+      case Answer::Cancel:
+        event->ignore();
+        return;
+    }
+  }
+  event->accept();
+}
+
+}  // namespace velkora

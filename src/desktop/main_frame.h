@@ -1,0 +1,109 @@
+#pragma once
+// The main window: menu, toolbar, status bar, the dialog-bar slot and the view. Every command goes
+// through sendCommand by its id; the frame runs the file, subject, setup and axes commands itself
+// and the view registers the rest.
+
+#include <QMainWindow>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string_view>
+#include <vector>
+
+#include "acquisition/measurement_store.h"
+#include "desktop/shared_records.h"
+#include "reports/interval_list.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QVBoxLayout;
+
+namespace velkora {
+
+class CVelkoraView;
+class DialogBar;
+class RecentFileList;
+
+class CMainFrame final : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  CMainFrame(SharedRecords records, RecentFileList& recentFiles, QWidget* parent = nullptr);
+  ~CMainFrame() override;
+
+  // The action of a menu or toolbar command; nullptr for an id without one.
+  QAction* action(int32_t id) const;
+  CVelkoraView* view() const { return view_; }
+
+  // Runs a command as the menu would, whether or not its action is enabled now. False when
+  // nothing handles the id.
+  bool sendCommand(int32_t id);
+  // Makes `run` the handler of a command; `enabled` (optional) decides when its action is usable.
+  // A command without a handler stays disabled.
+  void route(int32_t id, std::function<void()> run, std::function<bool()> enabled = {});
+  // Enables and disables the actions by their rules; called after every command.
+  void updateCommandStates();
+
+  // The dialog-bar slot: one strip at a time, or none.
+  void hideBar();
+  void showCurveBar();
+  void showReportBar(const IntervalList& entries);
+  void showRepetitionBar();
+  void showStopBar();
+  DialogBar* dialogBar() const { return bar_; }
+  int32_t shownBar() const;
+  int32_t currentSelection(int32_t controlId) const;
+  void fillList(int32_t controlId, const std::vector<std::string_view>& texts, int32_t selected);
+
+  // File commands. openFile opens a given file as a force-test or power-test file by its extension,
+  // without asking for a file name; false when it did not load.
+  void openMeasurement(TestKind kind);
+  bool openFile(const QString& path);
+  bool save();
+
+  // The unsaved-data question of the file commands and the test starts: Yes runs Save.
+  void askToSaveUnsaved();
+
+  // The start sound the force test plays; the application object provides it.
+  void setStartSound(std::function<void()> play) { playStartSound_ = std::move(play); }
+  void playStartSound() {
+    if (playStartSound_) playStartSound_();
+  }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  struct Route {
+    std::function<void()> run;
+    std::function<bool()> enabled;
+  };
+
+  void createActions();
+  void createMenus();
+  void createToolBar();
+  void createStatusBar();
+  void routeFrameCommands();
+  void rebuildRecentFileMenu();
+  bool loadFile(const QString& path, TestKind kind);
+  void showBar(int32_t templateId);
+  void subjectInfo();
+  void graphSetup();
+  void setup();
+  void about();
+
+  SharedRecords records_;
+  RecentFileList& recentFiles_;
+  std::map<int32_t, QAction*> actions_;
+  std::map<int32_t, Route> routes_;
+  QMenu* fileMenu_ = nullptr;
+  QAction* recentSeparator_ = nullptr;
+  std::vector<QAction*> recentActions_;
+  QVBoxLayout* barSlot_ = nullptr;
+  DialogBar* bar_ = nullptr;
+  CVelkoraView* view_ = nullptr;
+  std::function<void()> playStartSound_;
+};
+
+}  // namespace velkora

@@ -1,0 +1,79 @@
+#include "desktop/velkora_app.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QStandardPaths>
+#include <clocale>
+
+#include "desktop/main_frame.h"
+#include "desktop/message_box.h"
+#include "desktop/recent_files.h"
+#include "desktop/start_sound.h"
+#include "storage/configuration_file.h"
+
+namespace velkora {
+
+AppEnvironment systemEnvironment() {
+  AppEnvironment environment;
+  environment.executablePath = QCoreApplication::applicationFilePath().toUtf8().toStdString();
+  const QString config =
+      QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Velkora");
+  environment.user.configDirectory = config.toUtf8().toStdString();
+  environment.user.documentsDirectory =
+      QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toUtf8().toStdString();
+  environment.recentFilesPath = config + QStringLiteral("/velkora.ini");
+  return environment;
+}
+
+CVelkoraApp::CVelkoraApp(SharedRecords records, AppEnvironment environment, QObject* parent)
+    : QObject(parent), records_(records), environment_(std::move(environment)), sound_(new StartSound(this)) {}
+
+CVelkoraApp::~CVelkoraApp() = default;
+
+bool CVelkoraApp::initInstance(const StartOptions& options) {
+  simulation_ = options.simulation;
+  // The framework's profile: the recent-file list.
+  recentFiles_ = std::make_unique<RecentFileList>(environment_.recentFilesPath);
+
+  // Paths: beside the program, or the user's places when the program's folder is not writable.
+  const std::string directory = programDirectoryOf(environment_.executablePath);
+  records_.paths = resolveProgramPaths(environment_.executablePath, directoryIsWritable(directory), environment_.user);
+  ensureDirectory(parentDirectoryOf(records_.paths.configPath));
+
+  sound_->load();
+
+  // The configuration, with its messages shown before the main window exists.
+  MessageBoxSink messages(nullptr);
+  loadConfiguration(records_.paths.configPath, {records_.app, records_.calibration, records_.graph}, messages);
+
+  // From here on numbers are written with the user's decimal mark.
+  std::setlocale(LC_NUMERIC, "");
+
+  // A data folder that cannot be made is not reported: the file dialogs then start elsewhere.
+  ensureDirectory(records_.paths.dataFolder);
+
+  frame_ = std::make_unique<CMainFrame>(records_, *recentFiles_);
+  frame_->setStartSound([this] { playStartSound(); });
+  frame_->show();
+  // The desktop session may end the program after closing its windows: the configuration is
+  // written then too, and again at the exit itself.
+  connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { writeConfiguration(); });
+  started_ = true;
+  if (!options.file.empty()) frame_->openFile(QString::fromStdString(options.file));
+  return true;
+}
+
+void CVelkoraApp::exitInstance() {
+  if (!started_ || exited_) return;
+  exited_ = true;
+  writeConfiguration();
+}
+
+void CVelkoraApp::writeConfiguration() {
+  if (!started_) return;
+  saveConfiguration(records_.paths.configPath, records_.app, records_.calibration, records_.graph);
+}
+
+void CVelkoraApp::playStartSound() { sound_->play(); }
+
+}  // namespace velkora

@@ -1,0 +1,61 @@
+#pragma once
+// The application object: start-up in its fixed order (paths, start sound, configuration, number
+// format, data folder, main window) and the configuration written back at exit.
+
+#include <QObject>
+#include <QString>
+#include <memory>
+#include <string>
+
+#include "acquisition/simulation_option.h"
+#include "app/paths.h"
+#include "desktop/command_line.h"
+#include "desktop/shared_records.h"
+
+namespace velkora {
+
+class CMainFrame;
+class RecentFileList;
+class StartSound;
+
+// Where the program finds itself and the user's places; tests give their own.
+struct AppEnvironment {
+  std::string executablePath;
+  UserLocations user;
+  QString recentFilesPath;  // the settings file of the recent-file list
+};
+
+// The running program's environment: its own file and the platform's per-user folders.
+AppEnvironment systemEnvironment();
+
+class CVelkoraApp final : public QObject {
+  Q_OBJECT
+
+ public:
+  CVelkoraApp(SharedRecords records, AppEnvironment environment, QObject* parent = nullptr);
+  ~CVelkoraApp() override;
+
+  // Prepares everything and shows the main window; a FILE of the command line is opened after it.
+  bool initInstance(const StartOptions& options);
+  // Writes the configuration; once, however often it is called.
+  void exitInstance();
+  // Writes the configuration now (a failed write is silent, as at exit).
+  void writeConfiguration();
+
+  CMainFrame* mainFrame() const { return frame_.get(); }
+  // The plate the tests record from: the simulated plate when the command line asked for it.
+  const SimulationOption& simulation() const { return simulation_; }
+  void playStartSound();
+
+ private:
+  SharedRecords records_;
+  AppEnvironment environment_;
+  SimulationOption simulation_;
+  std::unique_ptr<RecentFileList> recentFiles_;
+  StartSound* sound_;
+  std::unique_ptr<CMainFrame> frame_;
+  bool started_ = false;
+  bool exited_ = false;
+};
+
+}  // namespace velkora

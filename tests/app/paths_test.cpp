@@ -1,0 +1,66 @@
+#include "app/paths.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/temp_dir.h"
+
+namespace velkora {
+namespace {
+
+using testing::TempDir;
+
+TEST(Paths, ProgramDirectoryIsCutAfterTheLastSeparator) {
+  struct Case {
+    const char* executable;
+    const char* directory;
+  };
+  const Case cases[] = {
+      {"/opt/velkora/bin/velkora", "/opt/velkora/bin/"},
+      {"/velkora", "/"},
+      {"build/bin/velkora", "build/bin/"},
+      {"velkora", "./"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(programDirectoryOf(c.executable), c.directory) << c.executable;
+  EXPECT_EQ(parentDirectoryOf("/a/b/velkora.cfg"), "/a/b");
+  EXPECT_EQ(parentDirectoryOf("/velkora.cfg"), "/");
+  EXPECT_EQ(parentDirectoryOf("velkora.cfg"), "");
+}
+
+TEST(Paths, AWritableProgramFolderKeepsEverythingBesideTheProgram) {
+  const UserLocations user{"/home/u/.config/Velkora", "/home/u/Documents"};
+  const ProgramPaths beside = resolveProgramPaths("/work/build/bin/velkora", true, user);
+  EXPECT_EQ(beside.programDirectory, "/work/build/bin/");
+  EXPECT_EQ(beside.configPath, "/work/build/bin/velkora.cfg");
+  EXPECT_EQ(beside.dataFolder, "/work/build/bin/DATA");
+  EXPECT_EQ(beside.currentFilePath, "");
+
+  const ProgramPaths installed = resolveProgramPaths("/usr/bin/velkora", false, user);
+  EXPECT_EQ(installed.programDirectory, "/usr/bin/");
+  EXPECT_EQ(installed.configPath, "/home/u/.config/Velkora/velkora.cfg");
+  EXPECT_EQ(installed.dataFolder, "/home/u/Documents/Velkora/DATA");
+
+  // Without per-user places there is nowhere else to go.
+  const ProgramPaths nowhere = resolveProgramPaths("/usr/bin/velkora", false, UserLocations{});
+  EXPECT_EQ(nowhere.configPath, "/usr/bin/velkora.cfg");
+}
+
+TEST(Paths, WritabilityIsTriedAndFoldersAreMadeWithTheirParents) {
+  TempDir dir;
+  EXPECT_TRUE(directoryIsWritable(dir.path().string()));
+  EXPECT_TRUE(directoryIsWritable(dir.path().string() + "/"));
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << "the probe file is removed";
+  EXPECT_FALSE(directoryIsWritable(dir.file("missing")));
+  // Not even the superuser creates files in /proc.
+  EXPECT_FALSE(directoryIsWritable("/proc/self"));
+
+  EXPECT_TRUE(ensureDirectory(dir.file("a/b/DATA")));
+  EXPECT_TRUE(std::filesystem::is_directory(dir.file("a/b/DATA")));
+  EXPECT_TRUE(ensureDirectory(dir.file("a/b/DATA")));
+  testing::writeFile(dir.file("file"), "x");
+  EXPECT_FALSE(ensureDirectory(dir.file("file/DATA")));
+}
+
+}  // namespace
+}  // namespace velkora

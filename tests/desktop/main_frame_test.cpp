@@ -1,0 +1,310 @@
+// The main frame: its commands, menus and toolbar, the file commands and their questions, and
+// closing with unsaved data.
+
+#include "desktop/main_frame.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QIcon>
+#include <QMenuBar>
+#include <QToolBar>
+
+#include "app/command_ids.h"
+#include "desktop/command_table.h"
+#include "desktop/dialog_bar.h"
+#include "desktop/measurement_files.h"
+#include "desktop/ui_fixture.h"
+#include "desktop/velkora_view.h"
+
+namespace velkora {
+namespace {
+
+using testing::ModalScript;
+using testing::UiFixture;
+
+class MainFrameTest : public ::testing::Test {
+ protected:
+  void SetUp() override { fixture.start(); }
+  CMainFrame& frame() { return *fixture.app->mainFrame(); }
+  MeasurementStore& store() { return *fixture.records.store; }
+  // A recording in memory that has not been saved, as a finished test leaves it.
+  void unsavedRecording() {
+    auto recording = testing::forceRecording(200);
+    store().channels = recording->channels;
+    store().sampleCount = 200;
+    store().recordingAvailable = 1;
+    store().saved = 0;
+  }
+  std::string forceFile(const char* name = "force.vkr") {
+    auto recording = testing::forceRecording(700);
+    return testing::saveRecording(*recording, fixture.dataFolder() + "/" + name, "Force Subject");
+  }
+  std::string powerFile(const char* name = "jump.tsr") {
+    auto recording = testing::powerRecording();
+    return testing::saveRecording(*recording, fixture.dataFolder() + "/" + name, "Power Subject");
+  }
+  std::string forceFilter() { return "Velkora Files (*.vkr)|vkr|" + fixture.dataFolder() + "|"; }
+  std::string powerFilter() { return "Tamsiro Files (*.tsr)|tsr|" + fixture.dataFolder() + "|"; }
+
+  UiFixture fixture;
+};
+
+TEST_F(MainFrameTest, CommandsComeFromOneTableWithPromptsTooltipsAndIcons) {
+  struct Case {
+    int32_t id;
+    const char* prompt;
+    const char* tooltip;
+  };
+  const Case cases[] = {
+      {cmd::kSubjectInfo, "Subject Info", "Subject Info"},
+      {cmd::kCalibration, "Calibration", "Calibration"},
+      {cmd::kSetup, "Setup", "Setup"},
+      {cmd::kSave, "File Save", " File Save"},
+      {cmd::kGraphSetup, "Graph setup", "Graph setup"},
+      {cmd::kOpenPower, "Open tamsiru file", "Open Power"},
+      {cmd::kOpenForce, "Open an velkora file", "Open Force"},
+  };
+  for (const Case& c : cases) {
+    QAction* act = frame().action(c.id);
+    ASSERT_NE(act, nullptr) << c.id;
+    EXPECT_EQ(act->statusTip().toStdString(), c.prompt);
+    EXPECT_EQ(act->toolTip().toStdString(), c.tooltip);
+  }
+  // Every toolbar button has a picture of its own that loads.
+  QToolBar* toolbar = frame().findChild<QToolBar*>();
+  ASSERT_NE(toolbar, nullptr);
+  std::vector<int32_t> buttons;
+  for (QAction* act : toolbar->actions()) {
+    if (act->isSeparator()) {
+      buttons.push_back(0);
+      continue;
+    }
+    buttons.push_back(act->data().toInt());
+    EXPECT_FALSE(act->icon().pixmap(QSize(19, 17)).isNull()) << act->text().toStdString();
+  }
+  EXPECT_EQ(buttons, std::vector<int32_t>(toolbarLayout().begin(), toolbarLayout().end()));
+  EXPECT_EQ(buttons.front(), cmd::kOpenForce);
+
+  // Accelerators: Ctrl+O opens, Ctrl+S saves the recording, Ctrl+N is nobody's.
+  EXPECT_EQ(frame().action(cmd::kOpenForce)->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+  EXPECT_EQ(frame().action(cmd::kSave)->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
+  EXPECT_EQ(frame().action(cmd::kPrint)->shortcut(), QKeySequence(QStringLiteral("Ctrl+P")));
+  for (const CommandEntry& entry : commandTable())
+    EXPECT_NE(frame().action(entry.id)->shortcut(), QKeySequence(QStringLiteral("Ctrl+N"))) << entry.text;
+
+  // The menus, with the commands that had no entry added.
+  std::vector<std::string> titles;
+  for (QAction* menu : frame().menuBar()->actions()) titles.push_back(menu->text().toStdString());
+  EXPECT_EQ(titles,
+            (std::vector<std::string>{"&File", "Subject", "Exercise", "Report", "Setup", "Calibration", "About"}));
+  std::vector<std::string> report;
+  for (QAction* item : frame().menuBar()->actions()[3]->menu()->actions()) report.push_back(item->text().toStdString());
+  EXPECT_EQ(report, (std::vector<std::string>{"Digital", "Curve graph", "Bar graph", "Repetition report",
+                                              "Summary report", "h-calcul report"}));
+}
+
+TEST_F(MainFrameTest, CommandsAreEnabledByTheirRulesAndTheTestsWaitForTheirSessions) {
+  for (int32_t id : {cmd::kOpenForce, cmd::kOpenPower, cmd::kSave, cmd::kExit, cmd::kSubjectInfo, cmd::kSetup,
+                     cmd::kGraphSetup, cmd::kAbout})
+    EXPECT_TRUE(frame().action(id)->isEnabled()) << id;
+  for (int32_t id : {cmd::kPrint, cmd::kPrintPreview, cmd::kPrintSetup, cmd::kPerform, cmd::kPowerPerform, cmd::kCheck,
+                     cmd::kCalibration, cmd::kDigitalReport, cmd::kCurveGraph, cmd::kBarGraph, cmd::kRepetitionReport,
+                     cmd::kSummaryReport, cmd::kHeightReport})
+    EXPECT_FALSE(frame().action(id)->isEnabled()) << id;
+  EXPECT_FALSE(frame().sendCommand(cmd::kPerform)) << "nothing handles a test yet";
+
+  frame().openFile(QString::fromStdString(forceFile()));
+  for (int32_t id : {cmd::kDigitalReport, cmd::kCurveGraph, cmd::kBarGraph, cmd::kRepetitionReport})
+    EXPECT_TRUE(frame().action(id)->isEnabled()) << id;
+  EXPECT_FALSE(frame().action(cmd::kSummaryReport)->isEnabled());
+
+  frame().openFile(QString::fromStdString(powerFile()));
+  EXPECT_FALSE(frame().action(cmd::kBarGraph)->isEnabled());
+  EXPECT_TRUE(frame().action(cmd::kSummaryReport)->isEnabled());
+  EXPECT_TRUE(frame().action(cmd::kHeightReport)->isEnabled());
+
+  // A route given later (as the test sessions will) enables its command.
+  bool ran = false;
+  frame().route(cmd::kPerform, [&ran] { ran = true; });
+  EXPECT_TRUE(frame().action(cmd::kPerform)->isEnabled());
+  frame().action(cmd::kPerform)->trigger();
+  EXPECT_TRUE(ran);
+}
+
+TEST_F(MainFrameTest, OpenForceShowsTheWholeRecordingAsACurveGraph) {
+  const std::string path = forceFile();
+  fixture.records.graph.y1Parameter = 2;
+  fixture.records.graph.y2Parameter = 0;
+  ModalScript script;
+  script.chooseFile(path);
+  frame().action(cmd::kOpenForce)->trigger();
+  EXPECT_EQ(script.fileDialogs, std::vector<std::string>{forceFilter()});
+  EXPECT_EQ(fixture.records.paths.currentFilePath, path);
+  EXPECT_EQ(store().testKind, TestKind::Force);
+  EXPECT_EQ(store().sampleCount.load(), 700);
+  EXPECT_EQ(fixture.records.subject.name, "Force Subject");
+  const ViewState& view = frame().view()->state();
+  EXPECT_EQ(view.displayMode, DisplayMode::CurveGraph);
+  EXPECT_EQ(view.sampleWindowEnd, 700);
+  EXPECT_EQ(view.cursorRight, 700);
+  EXPECT_EQ(fixture.records.graph.y1Parameter, 0);
+  EXPECT_EQ(fixture.records.graph.y2Parameter, 1);
+
+  ASSERT_EQ(frame().shownBar(), cmd::kCurveBar);
+  QComboBox* y1 = frame().dialogBar()->list(cmd::kY1List);
+  QComboBox* y2 = frame().dialogBar()->list(cmd::kY2List);
+  ASSERT_EQ(y1->count(), 3);
+  EXPECT_EQ(y1->itemText(2).toStdString(), "F vector (N)");
+  EXPECT_EQ(y1->currentIndex(), 0);
+  EXPECT_EQ(y2->currentIndex(), 1);
+  // The user's choice is shown and remembered.
+  emit y2->activated(2);
+  EXPECT_EQ(frame().view()->state().y2Shown, 2);
+  EXPECT_EQ(fixture.records.graph.y2Parameter, 2);
+}
+
+TEST_F(MainFrameTest, OpenPowerOffersTheKinematicParametersAndSelectsTheStoredChoice) {
+  const std::string path = powerFile();
+  ModalScript script;
+  script.chooseFile(path);
+  frame().sendCommand(cmd::kOpenPower);
+  EXPECT_EQ(script.fileDialogs, std::vector<std::string>{powerFilter()});
+  EXPECT_EQ(store().testKind, TestKind::Power);
+  QComboBox* y1 = frame().dialogBar()->list(cmd::kY1List);
+  QComboBox* y2 = frame().dialogBar()->list(cmd::kY2List);
+  ASSERT_EQ(y2->count(), 6);
+  EXPECT_EQ(y1->itemText(0).toStdString(), "Vertical F (N)");
+  EXPECT_EQ(y2->itemText(3).toStdString(), "v (m/s)");
+  EXPECT_EQ(y1->currentIndex(), 0);
+  EXPECT_EQ(y2->currentIndex(), 3) << "a fresh installation's choice of 3 shows as selected";
+  EXPECT_EQ(frame().view()->state().y2Shown, 3);
+}
+
+TEST_F(MainFrameTest, UnsavedDataAnsweredYesWithTheSaveCancelledStillOpens) {
+  unsavedRecording();
+  const std::string path = forceFile();
+  ModalScript script;
+  script.answer(QMessageBox::Yes).chooseFile("").chooseFile(path);
+  frame().sendCommand(cmd::kOpenForce);
+  EXPECT_TRUE(script.done());
+  EXPECT_EQ(script.messages, std::vector<std::string>{"Data not saved. Save?"});
+  ASSERT_EQ(script.fileDialogs.size(), 2u);
+  EXPECT_EQ(script.fileDialogs[0].substr(0, 22), "Velkora Files (*.vkr)|") << "the Save dialog first";
+  EXPECT_EQ(script.fileDialogs[1], forceFilter()) << "then the Open dialog";
+  EXPECT_EQ(store().sampleCount.load(), 700);
+  EXPECT_EQ(store().saved.load(), 1);
+}
+
+TEST_F(MainFrameTest, AnOpenCancelledLeavesNoFileNameForSave) {
+  fixture.records.paths.currentFilePath = "/somewhere/old.vkr";
+  {
+    ModalScript script;
+    script.chooseFile("");
+    frame().sendCommand(cmd::kOpenForce);
+    EXPECT_TRUE(script.done());
+  }
+  EXPECT_EQ(fixture.records.paths.currentFilePath, "");
+  ModalScript script;
+  script.chooseFile("");
+  frame().sendCommand(cmd::kSave);
+  ASSERT_EQ(script.fileDialogs.size(), 1u);
+  EXPECT_EQ(script.fileDialogs[0], forceFilter()) << "no file name proposed";
+}
+
+TEST_F(MainFrameTest, SaveOffersTheFileTypeOfTheTestAndTheFileLastOpened) {
+  const std::string path = powerFile();
+  ASSERT_TRUE(frame().openFile(QString::fromStdString(path)));
+  store().saved = 0;
+  const std::string copy = fixture.dataFolder() + "/copy";
+  {
+    ModalScript script;
+    script.chooseFile(copy);
+    frame().action(cmd::kSave)->trigger();
+    ASSERT_EQ(script.fileDialogs.size(), 1u);
+    EXPECT_EQ(script.fileDialogs[0], powerFilter() + "jump.tsr");
+  }
+  EXPECT_EQ(fixture.records.paths.currentFilePath, copy + ".tsr");
+  EXPECT_EQ(store().saved.load(), 1);
+  EXPECT_EQ(testing::readFile(copy + ".tsr"), testing::readFile(path));
+}
+
+TEST_F(MainFrameTest, ASaveThatFailsSaysSoAndKeepsTheDataUnsaved) {
+  unsavedRecording();
+  // A folder where nobody can create files.
+  ModalScript script;
+  script.chooseFile("/proc/self/lost.vkr").answer(QMessageBox::Ok);
+  EXPECT_FALSE(frame().save());
+  EXPECT_EQ(script.messages, std::vector<std::string>{"File Save Error"});
+  EXPECT_EQ(store().saved.load(), 0);
+}
+
+TEST_F(MainFrameTest, OpenPowerOnAFileThatFailsKeepsWhatWasThere) {
+  ASSERT_TRUE(frame().openFile(QString::fromStdString(forceFile())));
+  const std::string cut = fixture.dataFolder() + "/cut.tsr";
+  const std::string whole = testing::readFile(powerFile());
+  testing::writeFile(cut, whole.substr(0, whole.size() / 2));
+  ModalScript script;
+  script.chooseFile(cut).answer(QMessageBox::Ok);
+  frame().sendCommand(cmd::kOpenPower);
+  EXPECT_EQ(script.messages, std::vector<std::string>{"An attempt was made to access " + cut + " past its end."});
+  EXPECT_EQ(store().sampleCount.load(), 700);
+  EXPECT_EQ(store().testKind, TestKind::Force) << "the data in memory is still a force test";
+  EXPECT_EQ(frame().view()->state().displayMode, DisplayMode::CurveGraph);
+}
+
+TEST_F(MainFrameTest, ClosingWithUnsavedDataAsksAndEachAnswerDoesWhatItSays) {
+  struct Case {
+    std::vector<QMessageBox::StandardButton> answers;
+    const char* saveTo;  // nullptr: no Save dialog; "": cancelled
+    bool closes;
+    int32_t savedAfter;
+  };
+  const Case cases[] = {
+      {{QMessageBox::Cancel}, nullptr, false, 0},
+      {{QMessageBox::No}, nullptr, true, 0},
+      {{QMessageBox::Yes}, "", false, 0},
+      {{QMessageBox::Yes}, "kept.vkr", true, 1},
+  };
+  for (const Case& c : cases) {
+    unsavedRecording();
+    frame().show();
+    ModalScript script;
+    for (auto answer : c.answers) script.answer(answer);
+    if (c.saveTo != nullptr)
+      script.chooseFile(*c.saveTo == '\0' ? std::string() : fixture.dataFolder() + "/" + c.saveTo);
+    frame().sendCommand(cmd::kExit);
+    EXPECT_TRUE(script.done());
+    EXPECT_EQ(script.messages, std::vector<std::string>{"Data not saved. Save?"});
+    EXPECT_EQ(!frame().isVisible(), c.closes) << c.answers.front();
+    EXPECT_EQ(store().saved.load(), c.savedAfter) << c.answers.front();
+  }
+  EXPECT_TRUE(std::filesystem::exists(fixture.dataFolder() + "/kept.vkr"));
+
+  // Nothing unsaved: no question.
+  frame().show();
+  frame().sendCommand(cmd::kExit);
+  EXPECT_FALSE(frame().isVisible());
+}
+
+TEST_F(MainFrameTest, RecentFilesAreListedUnderFileAndOpenAgain) {
+  const std::string force = forceFile();
+  const std::string power = powerFile();
+  ASSERT_TRUE(frame().openFile(QString::fromStdString(force)));
+  ASSERT_TRUE(frame().openFile(QString::fromStdString(power)));
+  QMenu* file = frame().menuBar()->actions()[0]->menu();
+  std::vector<std::string> recent;
+  for (QAction* item : file->actions())
+    if (item->text().startsWith('&') && item->text().at(1).isDigit()) recent.push_back(item->text().toStdString());
+  EXPECT_EQ(recent, (std::vector<std::string>{"&1 " + power, "&2 " + force}));
+  // The second entry opens the force file again, as a force test.
+  for (QAction* item : file->actions())
+    if (item->text().toStdString() == "&2 " + force) item->trigger();
+  EXPECT_EQ(store().testKind, TestKind::Force);
+  EXPECT_EQ(fixture.records.paths.currentFilePath, force);
+}
+
+}  // namespace
+}  // namespace velkora

@@ -1,0 +1,156 @@
+// The view on screen: the curve bar's buttons, the keyboard and the mouse reach the view's rules,
+// the bar graph pages, and a stray interval change is reported.
+
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+#include <QTest>
+
+#include "app/command_ids.h"
+#include "desktop/dialog_bar.h"
+#include "desktop/force_list.h"
+#include "desktop/main_frame.h"
+#include "desktop/measurement_files.h"
+#include "desktop/ui_fixture.h"
+#include "desktop/velkora_view.h"
+
+namespace velkora {
+namespace {
+
+using testing::ModalScript;
+using testing::UiFixture;
+
+class ViewTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto recording = testing::forceRecording(5000);
+    StartOptions options;
+    options.file = testing::saveRecording(*recording, fixture.root.file("f.vkr"));
+    fixture.start(options);
+  }
+  CMainFrame& frame() { return *fixture.app->mainFrame(); }
+  CVelkoraView& view() { return *frame().view(); }
+  ViewState& state() { return view().state(); }
+  void click(int32_t command) {
+    QPushButton* b = frame().dialogBar()->button(command);
+    ASSERT_NE(b, nullptr) << command;
+    b->click();
+  }
+
+  UiFixture fixture;
+};
+
+TEST_F(ViewTest, CurveBarButtonsStepZoomAndReturnToTheWholeRecording) {
+  ASSERT_EQ(state().displayMode, DisplayMode::CurveGraph);
+  for (int i = 0; i < 3; ++i) click(cmd::kCursorLeftRight);
+  click(cmd::kCursorLeftLeft);
+  for (int i = 0; i < 2; ++i) click(cmd::kCursorRightLeft);
+  click(cmd::kCursorRightRight);
+  EXPECT_EQ(state().cursorLeft, 2);
+  EXPECT_EQ(state().cursorRight, 4999);
+  click(cmd::kZoom);
+  EXPECT_EQ(state().sampleWindowStart, 2);
+  EXPECT_EQ(state().sampleWindowEnd, 4999);
+  // "Curve graph" while it is shown keeps the zoom; "Full" brings back the whole recording.
+  frame().action(cmd::kCurveGraph)->trigger();
+  EXPECT_EQ(state().sampleWindowStart, 2);
+  click(cmd::kFullWindow);
+  EXPECT_EQ(state().sampleWindowStart, 0);
+  EXPECT_EQ(state().sampleWindowEnd, 5000);
+  EXPECT_EQ(state().cursorRight, 5000);
+  for (int32_t id : {cmd::kZoom, cmd::kFullWindow, cmd::kCursorLeftLeft, cmd::kCursorLeftRight, cmd::kCursorRightLeft,
+                     cmd::kCursorRightRight}) {
+    EXPECT_FALSE(frame().dialogBar()->button(id)->accessibleName().isEmpty()) << id;
+  }
+  EXPECT_EQ(frame().dialogBar()->button(cmd::kCursorRightLeft)->accessibleName().toStdString(), "XR <<");
+}
+
+TEST_F(ViewTest, KeysStepTheCursorsAndEnterZooms) {
+  QTest::keyClick(&view(), Qt::Key_Right);
+  QTest::keyClick(&view(), Qt::Key_Right);
+  QTest::keyClick(&view(), Qt::Key_Left, Qt::ShiftModifier);
+  EXPECT_EQ(state().cursorLeft, 2);
+  EXPECT_EQ(state().cursorRight, 4999);
+  QTest::keyClick(&view(), Qt::Key_Return);
+  EXPECT_EQ(state().sampleWindowStart, 2);
+  EXPECT_EQ(state().sampleWindowEnd, 4999);
+  // Outside the curve graph the keys do nothing to the cursors.
+  frame().sendCommand(cmd::kBarGraph);
+  QTest::keyClick(&view(), Qt::Key_Right);
+  EXPECT_EQ(state().cursorLeft, 2);
+}
+
+TEST_F(ViewTest, ClicksPlaceTheCursorsWithTheScaleOfTheLatestDrawing) {
+  view().resize(760, 480);
+  state().xScale = 0.5;  // as a drawing of 1240 samples in 620 pixels would leave it
+  QTest::mouseClick(&view(), Qt::LeftButton, {}, QPoint(kPlotArea.left + 100, 200));
+  EXPECT_EQ(state().cursorLeft, 200);
+  QTest::mouseClick(&view(), Qt::RightButton, {}, QPoint(kPlotArea.left + 150, 200));
+  EXPECT_EQ(state().cursorRight, 300);
+  QTest::mouseClick(&view(), Qt::RightButton, {}, QPoint(kPlotArea.left + 50, 200));
+  EXPECT_EQ(state().cursorRight, 300) << "XR never goes left of XL";
+  QTest::mouseClick(&view(), Qt::LeftButton, {}, QPoint(kPlotArea.left + 100, kPlotArea.top - 1));
+  EXPECT_EQ(state().cursorLeft, 200) << "above the plot";
+}
+
+TEST_F(ViewTest, TheBarGraphPagesWithinTheRepetitions) {
+  frame().sendCommand(cmd::kBarGraph);
+  ASSERT_EQ(frame().shownBar(), cmd::kRepetitionBar);
+  EXPECT_EQ(state().displayMode, DisplayMode::BarGraph);
+  for (int i = 0; i < 4; ++i) click(cmd::kNextRepetition);
+  EXPECT_EQ(state().selectedRepetition, 2);
+  for (int i = 0; i < 4; ++i) click(cmd::kPreviousRepetition);
+  EXPECT_EQ(state().selectedRepetition, 0);
+  // A click on a bar the latest drawing placed selects it.
+  state().repetitionHitRects[1] = ViewRect{300, 200, 330, 350};
+  QTest::mouseClick(&view(), Qt::LeftButton, {}, QPoint(310, 300));
+  EXPECT_EQ(state().selectedRepetition, 1);
+  QTest::mouseClick(&view(), Qt::RightButton, {}, QPoint(310, 300));
+  EXPECT_EQ(state().selectedRepetition, 1);
+}
+
+TEST_F(ViewTest, AnIntervalChangeOutsideTheReportsIsAnInternalError) {
+  ModalScript script;
+  script.answer(QMessageBox::Ok);
+  view().onListSelection(cmd::kIntervalList, 3);
+  EXPECT_EQ(script.messages, std::vector<std::string>{"Internal error: nInterv"});
+  EXPECT_EQ(state().displayMode, DisplayMode::CurveGraph);
+  EXPECT_EQ(view().reportList()->rowCount(), 0);
+}
+
+TEST_F(ViewTest, GraphSetupRedrawsWhateverTheDialogReturnsAndResetEmptiesTheView) {
+  // The backing image is painted again after the dialog, even when it was cancelled.
+  ASSERT_TRUE(testing::waitUntil([this] { return !view().canvas().isNull(); }));
+  QCoreApplication::processEvents();
+  const qint64 before = view().canvas().cacheKey();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(view().canvas().cacheKey(), before) << "no repaint without a change";
+  ModalScript script;
+  script.then([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
+  frame().sendCommand(cmd::kGraphSetup);
+  EXPECT_TRUE(script.done());
+  EXPECT_TRUE(testing::waitUntil([&] { return view().canvas().cacheKey() != before; }));
+
+  frame().sendCommand(cmd::kDigitalReport);
+  EXPECT_TRUE(view().reportList()->isVisible());
+  frame().sendCommand(cmd::kResetView);
+  EXPECT_EQ(state().displayMode, DisplayMode::Empty);
+  EXPECT_EQ(frame().shownBar(), 0);
+  EXPECT_FALSE(view().reportList()->isVisible());
+  EXPECT_EQ(view().reportList()->geometry(), QRect(0, 0, 0, 0));
+}
+
+TEST_F(ViewTest, TheReportListGrowsWithTheViewFromItsLeastRectangle) {
+  frame().sendCommand(cmd::kDigitalReport);
+  CforceList& list = *view().reportList();
+  EXPECT_EQ(list.geometry().topLeft(), QPoint(10, 50));
+  EXPECT_GE(list.width(), 720);
+  EXPECT_GE(list.height(), 330);
+  frame().resize(1200, 900);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(list.width(), view().width() - 20);
+  EXPECT_EQ(list.geometry().bottom(), view().height() - 11);
+}
+
+}  // namespace
+}  // namespace velkora
