@@ -17,7 +17,7 @@
 namespace velkora {
 
 // How long one read may wait; bounds the time stopLink takes.
-inline constexpr std::chrono::milliseconds kLinkReadTimeout{20};
+inline constexpr std::chrono::milliseconds kLinkReadTimeout{10};
 // The plate streams 1000 frames a second without pause: a running link that receives no byte for this
 // long has lost its plate.
 inline constexpr std::chrono::milliseconds kPlateSilenceLimit{1000};

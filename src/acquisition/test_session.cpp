@@ -128,7 +128,7 @@ TestTick TestSession::tick() {
     }
     t.repetitionsDrawn = repetitionsDrawn_;
     followRepetition(count);
-    LiveRepetition& live = t.inProgress;
+    RepetitionInProgress& live = t.inProgress;
     live.index = repetitionsDrawn_;
     // The followed repetition belongs to this slot only while the recorder has not counted it yet.
     if (followedRepetitions_ == repetitionsDrawn_ && inRepetition_) {

@@ -31,7 +31,7 @@ enum class TestEnd : int32_t {
 
 // The repetition in progress of a repetition-mode test, for its live bars: running peaks and the
 // newest sample's forces, in newtons with the plate's coefficients.
-struct LiveRepetition {
+struct RepetitionInProgress {
   int32_t index = 0;  // row (slot index + 1 is its repetition number); no slot when >= the target
   float peakVertical = 0.0f;
   float currentVertical = 0.0f;
@@ -51,7 +51,7 @@ struct TestTick {
   // of `inProgress` are drawn in its slot.
   int32_t repetitionsDrawn = 0;
   bool redrawBars = false;
-  LiveRepetition inProgress;
+  RepetitionInProgress inProgress;
   TestEnd end = TestEnd::None;  // set by the tick that ended the test
 };
 
