@@ -13,9 +13,17 @@ bool endsWith(const std::string& text, std::string_view suffix) {
 
 std::string usageText() {
   return "Usage: velkora [--simulate[=SCENARIO]] [FILE]\n"
-         "  --simulate[=SCENARIO]  use the simulated plate instead of the USB plate\n"
+         "  --simulate[=SCENARIO]  use the simulated plate instead of the USB plate. Without SCENARIO the\n"
+         "                         simulated subject does what each test asks, set in the \"Simulated\n"
+         "                         plate\" menu; SCENARIO is ITEM[/ITEM...][,fast], one item per start of\n"
+         "                         the plate, with items empty, stand[:KG],\n"
+         "                         pushes[:COUNT[:PEAK_N[:MS[:HORIZONTAL_N[:PAUSE_MS]]]]],\n"
+         "                         jump[:KG[:FLIGHT_MS[:QUIET_MS]]], mass[:KG], hmass[:KG],\n"
+         "                         calibration[:KG], silent, absent, unplug[:MS[:KG]]; \",fast\" sends\n"
+         "                         the frames as fast as they are read\n"
          "  FILE                   a force-test (.vkr) or power-test (.tsr) file to open\n"
-         "  --help                 show this text\n";
+         "  -h, --help             show this text\n"
+         "Qt's own options (one dash, such as -platform NAME or -style NAME) are passed to Qt.\n";
 }
 
 CommandLineResult parseCommandLine(const std::vector<std::string>& args, StartOptions& options, std::string& error) {

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -25,6 +26,7 @@
 #include "desktop/message_box.h"
 #include "desktop/recent_files.h"
 #include "desktop/resources_init.h"
+#include "desktop/simulated_plate_menu.h"
 #include "desktop/velkora_doc.h"
 #include "desktop/velkora_view.h"
 #include "storage/measurement_file.h"
@@ -62,6 +64,33 @@ const std::vector<MenuEntry>& menuLayout() {
   return menus;
 }
 
+// What a running test forbids: another test, the check readout and calibration (they need the
+// plate), the file commands and the reports (they read the recording being written).
+bool refusedWhileTestRuns(int32_t id) {
+  switch (id) {
+    case cmd::kPerform:
+    case cmd::kPowerPerform:
+    case cmd::kCheck:
+    case cmd::kCalibration:
+    case cmd::kOpenForce:
+    case cmd::kOpenPower:
+    case cmd::kSave:
+    case cmd::kPrint:
+    case cmd::kPrintPreview:
+    case cmd::kPrintSetup:
+    case cmd::kDigitalReport:
+    case cmd::kCurveGraph:
+    case cmd::kBarGraph:
+    case cmd::kRepetitionReport:
+    case cmd::kSummaryReport:
+    case cmd::kHeightReport:
+    case cmd::kResetView:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 CMainFrame::CMainFrame(SharedRecords records, RecentFileList& recentFiles, QWidget* parent)
@@ -91,6 +120,12 @@ CMainFrame::CMainFrame(SharedRecords records, RecentFileList& recentFiles, QWidg
   routeFrameCommands();
   updateCommandStates();
   resize(900, 620);
+
+  // Escape is STOP while a test runs.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, [this] {
+    if (testRunning()) sendCommand(cmd::kStop);
+  });
 }
 
 CMainFrame::~CMainFrame() = default;
@@ -167,6 +202,7 @@ QAction* CMainFrame::action(int32_t id) const {
 bool CMainFrame::sendCommand(int32_t id) {
   const auto it = routes_.find(id);
   if (it == routes_.end()) return false;
+  if (refusedWhileTestRuns(id) && testRunning()) return false;
   // A copy: the handler may replace routes while it runs.
   const std::function<void()> run = it->second.run;
   run();
@@ -180,10 +216,23 @@ void CMainFrame::route(int32_t id, std::function<void()> run, std::function<bool
 }
 
 void CMainFrame::updateCommandStates() {
+  const bool testing = testRunning();
   for (auto& [id, act] : actions_) {
     const auto it = routes_.find(id);
-    act->setEnabled(it != routes_.end() && (!it->second.enabled || it->second.enabled()));
+    act->setEnabled(it != routes_.end() && !(testing && refusedWhileTestRuns(id)) &&
+                    (!it->second.enabled || it->second.enabled()));
   }
+  for (QAction* recent : recentActions_) recent->setEnabled(!testing);
+}
+
+void CMainFrame::showSimulatedPlate(SimulatedTransportFactory& simulation) {
+  if (plateMenu_ != nullptr) return;
+  setWindowTitle(CVelkoraDoc().windowTitle() + QStringLiteral(" (simulated plate)"));
+  setAccessibleName(windowTitle());
+  plateMenu_ = new SimulatedPlateMenu(simulation, this);
+  // Beside the Calibration menu, before About.
+  const QList<QAction*> menus = menuBar()->actions();
+  menuBar()->insertMenu(menus.isEmpty() ? nullptr : menus.back(), plateMenu_->menu());
 }
 
 void CMainFrame::hideBar() {

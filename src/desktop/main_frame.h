@@ -24,6 +24,8 @@ namespace velkora {
 class CVelkoraView;
 class DialogBar;
 class RecentFileList;
+class SimulatedPlateMenu;
+class SimulatedTransportFactory;
 
 class CMainFrame final : public QMainWindow {
   Q_OBJECT
@@ -37,13 +39,21 @@ class CMainFrame final : public QMainWindow {
   CVelkoraView* view() const { return view_; }
 
   // Runs a command as the menu would, whether or not its action is enabled now. False when
-  // nothing handles the id.
+  // nothing handles the id, or when a test runs and the command is one it forbids.
   bool sendCommand(int32_t id);
   // Makes `run` the handler of a command; `enabled` (optional) decides when its action is usable.
   // A command without a handler stays disabled.
   void route(int32_t id, std::function<void()> run, std::function<bool()> enabled = {});
   // Enables and disables the actions by their rules; called after every command.
   void updateCommandStates();
+  // Whether a test runs now: while it does, new tests, the check readout, calibration, the file
+  // commands and the reports are disabled and refused, and Escape is STOP.
+  void setTestRunning(std::function<bool()> running) { testRunning_ = std::move(running); }
+  bool testRunning() const { return testRunning_ && testRunning_(); }
+
+  // The program runs on the simulated plate: the "Simulated plate" menu, and a title that says so.
+  void showSimulatedPlate(SimulatedTransportFactory& simulation);
+  SimulatedPlateMenu* simulatedPlateMenu() const { return plateMenu_; }
 
   // The dialog-bar slot: one strip at a time, or none.
   void hideBar();
@@ -103,7 +113,9 @@ class CMainFrame final : public QMainWindow {
   QVBoxLayout* barSlot_ = nullptr;
   DialogBar* bar_ = nullptr;
   CVelkoraView* view_ = nullptr;
+  SimulatedPlateMenu* plateMenu_ = nullptr;
   std::function<void()> playStartSound_;
+  std::function<bool()> testRunning_;
 };
 
 }  // namespace velkora

@@ -5,6 +5,7 @@
 #include <QStandardPaths>
 #include <clocale>
 
+#include "acquisition/plate_devices.h"
 #include "desktop/main_frame.h"
 #include "desktop/message_box.h"
 #include "desktop/recent_files.h"
@@ -26,7 +27,14 @@ AppEnvironment systemEnvironment() {
 }
 
 CVelkoraApp::CVelkoraApp(SharedRecords records, AppEnvironment environment, QObject* parent)
-    : QObject(parent), records_(records), environment_(std::move(environment)), sound_(new StartSound(this)) {}
+    : CVelkoraApp(records, PlateRecordings::program(), std::move(environment), parent) {}
+
+CVelkoraApp::CVelkoraApp(SharedRecords records, PlateRecordings recordings, AppEnvironment environment, QObject* parent)
+    : QObject(parent),
+      records_(records),
+      recordings_(recordings),
+      environment_(std::move(environment)),
+      sound_(new StartSound(this)) {}
 
 CVelkoraApp::~CVelkoraApp() = default;
 
@@ -54,6 +62,11 @@ bool CVelkoraApp::initInstance(const StartOptions& options) {
 
   frame_ = std::make_unique<CMainFrame>(records_, *recentFiles_);
   frame_->setStartSound([this] { playStartSound(); });
+  // The one plate link of the program, on the plate or on the simulated plate.
+  auto plate = std::make_unique<PlateSystem>(records_.calibration, records_.store.repetitions, simulation_,
+                                             std::make_unique<SystemTransportFactory>());
+  if (plate->simulated()) frame_->showSimulatedPlate(*plate->simulation());
+  tests_ = new TestController(records_, recordings_, std::move(plate), *frame_);
   frame_->show();
   // The desktop session may end the program after closing its windows: the configuration is
   // written then too, and again at the exit itself.

@@ -158,7 +158,13 @@ struct Records {
   GraphSettings graph;
   SubjectInfo subject;
   ProgramPaths paths;
+  std::unique_ptr<SampleBuffer> weightSamples = std::make_unique<SampleBuffer>();
+  std::unique_ptr<SampleBuffer> calibrationSamples = std::make_unique<SampleBuffer>();
+  Recording checkRecording;
+  Recording weightRecording{.samples = weightSamples.get()};
+  Recording calibrationRecording{.samples = calibrationSamples.get()};
   SharedRecords shared() { return {*store, calibration, app, graph, subject, paths}; }
+  PlateRecordings plate() { return {checkRecording, weightRecording, calibrationRecording}; }
 };
 
 class UiFixture {
@@ -206,7 +212,7 @@ class UiFixture {
     return startAsIs(options);
   }
   CVelkoraApp& startAsIs(const StartOptions& options = StartOptions(), const std::string& executable = std::string()) {
-    app = std::make_unique<CVelkoraApp>(records.shared(), environment(executable));
+    app = std::make_unique<CVelkoraApp>(records.shared(), records.plate(), environment(executable));
     app->initInstance(options);
     std::setlocale(LC_NUMERIC, "C");
     return *app;
