@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine (as root or with sudo), builds Velkora and starts the desktop
-# program `velkora` (arguments are passed on to it, e.g. a .vkr or .tsr file to open). On a machine
-# without a display it says so and runs the command-line demonstration instead: it records a force
-# test and a power test with velkora-cli, on the plate when one is attached over USB and on the
-# simulated plate otherwise, then shows what the files hold and their reports.
+# program on the simulated plate, `velkora --simulate`, so every test, the check readout, the
+# weighing and the calibration work without a plate (arguments are passed on, e.g. a .vkr or .tsr
+# file to open; build/bin/velkora without --simulate uses the plate). On a machine without a display
+# it says so and runs the command-line demonstration instead: it records a force test and a power
+# test with velkora-cli, on the plate when one is attached over USB and on the simulated plate
+# otherwise, then shows what the files hold and their reports.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/bootstrap.sh
@@ -11,7 +13,8 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   cmake --build build -j"$(nproc)" --target velkora velkora-cli
-  exec build/bin/velkora "$@"
+  echo "Starting velkora on the simulated plate (its \"Simulated plate\" menu sets the subject and unplugs the plate)."
+  exec build/bin/velkora --simulate "$@"
 fi
 
 echo "No display (DISPLAY and WAYLAND_DISPLAY are not set): running the command-line demonstration instead."
