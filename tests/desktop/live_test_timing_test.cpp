@@ -1,0 +1,99 @@
+// Timing of live tests in real time on the simulated plate, run by hand (it takes about 90 s):
+//   velkora_ui_tests --gtest_also_run_disabled_tests --gtest_filter='LiveTestTiming.*'
+// It prints the longest live tick (the session's tick and its drawing) and the longest time the event
+// loop went without running a 1 ms watchdog timer, which is how long a tick or a repaint blocked it.
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <algorithm>
+#include <cstdio>
+
+#include "desktop/plate_fixture.h"
+
+namespace velkora {
+namespace {
+
+using testing::ModalScript;
+using testing::PlateFixture;
+using testing::press;
+using testing::type;
+using testing::waitUntil;
+
+struct Timing {
+  int64_t ticks = 0;
+  int64_t longestTickNs = 0;
+  int64_t longestGapNs = 0;
+  int64_t gapsOver16Ms = 0;
+};
+
+// Runs the started test to its end, timing every live tick and the event loop's gaps.
+Timing timeRunningTest(PlateFixture& f) {
+  Timing t;
+  auto timedTick = [&] {
+    QElapsedTimer clock;
+    clock.start();
+    f.tests().tick();
+    t.longestTickNs = std::max<int64_t>(t.longestTickNs, clock.nsecsElapsed());
+    ++t.ticks;
+  };
+  f.frame().route(cmd::kLiveCurveTick, timedTick);
+  f.frame().route(cmd::kLiveRepetitionTick, timedTick);
+  QElapsedTimer since;
+  since.start();
+  QTimer watchdog;
+  watchdog.setTimerType(Qt::PreciseTimer);
+  watchdog.setInterval(1);
+  QObject::connect(&watchdog, &QTimer::timeout, [&] {
+    const int64_t gap = since.nsecsElapsed();
+    since.restart();
+    t.longestGapNs = std::max<int64_t>(t.longestGapNs, gap);
+    if (gap > 16'000'000) ++t.gapsOver16Ms;
+  });
+  watchdog.start();
+  EXPECT_TRUE(f.waitForEnd(120000));
+  watchdog.stop();
+  return t;
+}
+
+void print(const char* what, const Timing& t) {
+  std::printf("%s: %lld ticks, longest tick %.3f ms, longest event-loop gap %.3f ms, gaps over 16 ms: %lld\n", what,
+              static_cast<long long>(t.ticks), t.longestTickNs / 1e6, t.longestGapNs / 1e6,
+              static_cast<long long>(t.gapsOver16Ms));
+}
+
+TEST(LiveTestTiming, DISABLED_PowerTestOf61SecondsAndRepetitionTestOf25) {
+  {
+    PlateFixture f;
+    f.start("");
+    ModalScript script;
+    script.then([](QWidget* w) {
+      auto* dialog = qobject_cast<CWeightDlg*>(w);
+      ASSERT_NE(dialog, nullptr);
+      type(dialog, CWeightDlg::kTime, "61");
+      press(dialog, CWeightDlg::kGo);
+      ASSERT_TRUE(waitUntil([&] { return dialog->control(kIdOk)->isEnabled(); }, 10000));
+      press(dialog, kIdOk);
+    });
+    f.frame().action(cmd::kPowerPerform)->trigger();
+    ASSERT_TRUE(f.tests().testRunning());
+    const Timing t = timeRunningTest(f);
+    EXPECT_EQ(f.store().sampleCount.load(), 61000);
+    EXPECT_EQ(f.mode(), DisplayMode::CurveGraph);
+    print("power test 61 s, live curves", t);
+  }
+  {
+    PlateFixture f;
+    f.start("");
+    ASSERT_TRUE(f.tests().plate().simulation()->setSubject({.pushCount = 25}));
+    f.perform(1, 25);
+    ASSERT_TRUE(f.tests().testRunning());
+    const Timing t = timeRunningTest(f);
+    EXPECT_EQ(f.store().repetitions.count.load(), 25);
+    EXPECT_EQ(f.mode(), DisplayMode::BarGraph);
+    print("force test of 25 repetitions, live bars", t);
+  }
+}
+
+}  // namespace
+}  // namespace velkora
