@@ -38,6 +38,15 @@ bool directoryIsWritable(const std::string& directory) {
   return true;
 }
 
+bool isInstalledProgram(const std::string& programDirectory) {
+  std::error_code error;
+  return std::filesystem::is_directory(withSeparator(programDirectory) + "../share/doc/velkora", error);
+}
+
+bool keepsFilesBesideProgram(const std::string& programDirectory) {
+  return !isInstalledProgram(programDirectory) && directoryIsWritable(programDirectory);
+}
+
 ProgramPaths resolveProgramPaths(const std::string& executablePath, bool programDirectoryWritable,
                                  const UserLocations& user) {
   ProgramPaths paths;

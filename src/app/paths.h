@@ -31,6 +31,15 @@ std::string programDirectoryOf(const std::string& executablePath);
 // read-only mounts and the superuser are judged right).
 bool directoryIsWritable(const std::string& directory);
 
+// Whether the program was installed: its folder is the "bin" of a prefix that holds the program's
+// documentation (share/doc/velkora). An installed program keeps its files in the per-user places even
+// when it may write its folder (the superuser may write /usr/bin).
+bool isInstalledProgram(const std::string& programDirectory);
+
+// Whether the configuration and "DATA" stay beside the program: a folder the program can write that
+// is not an installation.
+bool keepsFilesBesideProgram(const std::string& programDirectory);
+
 // The paths of a run: beside the program when its folder is writable, the per-user places otherwise.
 ProgramPaths resolveProgramPaths(const std::string& executablePath, bool programDirectoryWritable,
                                  const UserLocations& user);

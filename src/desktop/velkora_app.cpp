@@ -45,7 +45,8 @@ bool CVelkoraApp::initInstance(const StartOptions& options) {
 
   // Paths: beside the program, or the user's places when the program's folder is not writable.
   const std::string directory = programDirectoryOf(environment_.executablePath);
-  records_.paths = resolveProgramPaths(environment_.executablePath, directoryIsWritable(directory), environment_.user);
+  records_.paths =
+      resolveProgramPaths(environment_.executablePath, keepsFilesBesideProgram(directory), environment_.user);
   ensureDirectory(parentDirectoryOf(records_.paths.configPath));
 
   sound_->load();

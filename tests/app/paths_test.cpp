@@ -55,6 +55,14 @@ TEST(Paths, WritabilityIsTriedAndFoldersAreMadeWithTheirParents) {
   // Not even the superuser creates files in /proc.
   EXPECT_FALSE(directoryIsWritable("/proc/self"));
 
+  // An installed program (a "bin" beside share/doc/velkora) keeps its files in the user's places even
+  // where it may write its folder, as the superuser may write /usr/bin.
+  std::filesystem::create_directories(dir.file("usr/bin"));
+  EXPECT_TRUE(keepsFilesBesideProgram(dir.file("usr/bin/")));
+  std::filesystem::create_directories(dir.file("usr/share/doc/velkora"));
+  EXPECT_TRUE(isInstalledProgram(dir.file("usr/bin/")));
+  EXPECT_FALSE(keepsFilesBesideProgram(dir.file("usr/bin/")));
+
   EXPECT_TRUE(ensureDirectory(dir.file("a/b/DATA")));
   EXPECT_TRUE(std::filesystem::is_directory(dir.file("a/b/DATA")));
   EXPECT_TRUE(ensureDirectory(dir.file("a/b/DATA")));
