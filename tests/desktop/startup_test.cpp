@@ -173,6 +173,9 @@ TEST(StartUp, CommandLine) {
     EXPECT_EQ(options.file, c.file) << what;
   }
   EXPECT_NE(usageText().find("velkora [--simulate[=SCENARIO]] [FILE]"), std::string::npos);
+  // Every option the command line takes is listed.
+  for (const char* option : {"--simulate[=SCENARIO]", "FILE ", "-h, --help", "unplug[:MS[:KG]]", ",fast"})
+    EXPECT_NE(usageText().find(option), std::string::npos) << option;
 }
 
 TEST(StartUp, TerminationSignalsReachTheEventLoop) {

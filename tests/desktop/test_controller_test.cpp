@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QTest>
 #include <cstdlib>
+#include <map>
 
 #include "desktop/dialogs/check_dlg.h"
 #include "desktop/dialogs/simulated_subject_dlg.h"
@@ -44,7 +45,18 @@ TEST(PlateTests, ForceTestsEndInTheCurveGraphOrTheBarGraphWithTheirSamples) {
     PlateFixture f;
     f.start(",fast");
     f.ui.records.paths.currentFilePath = "/somewhere/old.vkr";
+    int32_t sounds = 0;
+    f.frame().setStartSound([&sounds] { ++sounds; });
+    // The timer posts the tick of its mode: the curve tick in time mode, the repetition tick otherwise.
+    std::map<int32_t, int32_t> ticks;
+    for (int32_t id : {cmd::kLiveCurveTick, cmd::kLiveRepetitionTick}) {
+      f.frame().route(id, [&f, &ticks, id] {
+        ++ticks[id];
+        f.tests().tick();
+      });
+    }
     f.perform(c.mode, c.value);
+    EXPECT_EQ(sounds, 1) << "the start sound plays once the test has started";
     // Running: the stop bar, the live display, and the commands a test forbids are off.
     ASSERT_TRUE(f.tests().testRunning()) << c.mode;
     EXPECT_EQ(f.mode(), DisplayMode::ForceTestLive);
@@ -65,6 +77,9 @@ TEST(PlateTests, ForceTestsEndInTheCurveGraphOrTheBarGraphWithTheirSamples) {
     EXPECT_EQ(f.store().testKind, TestKind::Force);
     EXPECT_FALSE(f.tests().testTimer().isActive());
     EXPECT_FALSE(f.tests().plate().running());
+    const int32_t tickCommand = c.mode == 0 ? cmd::kLiveCurveTick : cmd::kLiveRepetitionTick;
+    EXPECT_GE(ticks[tickCommand], 1);
+    EXPECT_EQ(ticks.size(), 1u) << "only the tick of the mode";
     for (int32_t id : {cmd::kPerform, cmd::kCheck, cmd::kSave, cmd::kDigitalReport, cmd::kCurveGraph})
       EXPECT_TRUE(f.enabled(id)) << id;
     if (c.mode == 0) {
@@ -126,8 +141,11 @@ TEST(PlateTests, PowerTestWeighsJumpsAndOffersHeightsThatMatchTheFlightTime) {
     testing::saveGrab(*dialog, "power_dialog_done");
     press(dialog, kIdOk);
   });
+  int32_t sounds = 0;
+  f.frame().setStartSound([&sounds] { ++sounds; });
   f.frame().action(cmd::kPowerPerform)->trigger();
   ASSERT_TRUE(script.done());
+  EXPECT_EQ(sounds, 0) << "a power test starts silently";
   EXPECT_EQ(f.ui.records.app.powerTestTime, 3);
   ASSERT_TRUE(f.tests().testRunning());
   EXPECT_EQ(f.mode(), DisplayMode::PowerTestLive);
@@ -216,6 +234,8 @@ TEST(PlateTests, AnAbsentPlateIsReportedEverywhereAndThePreviousRecordingStays) 
   const int32_t testTime = f.store().testTime;
   const std::string configuration = testing::readFile(f.ui.configPath());
 
+  int32_t sounds = 0;
+  f.frame().setStartSound([&sounds] { ++sounds; });
   {  // Perform
     ModalScript script;
     script.then(testing::performStep(0, 5)).answer(QMessageBox::Ok);
@@ -225,6 +245,7 @@ TEST(PlateTests, AnAbsentPlateIsReportedEverywhereAndThePreviousRecordingStays) 
     EXPECT_FALSE(f.tests().testRunning());
     EXPECT_FALSE(f.tests().testTimer().isActive());
     EXPECT_NE(f.frame().shownBar(), cmd::kStopBar);
+    EXPECT_EQ(sounds, 0);
   }
   {  // Check: the message, then the readout opens all the same and shows what the recording held
     ModalScript script;
