@@ -293,7 +293,8 @@ void CVelkoraView::drawLiveTick(const TestTick& tick) {
   if (!isLive(state_.displayMode)) return;
   const bool bars = showsLiveBars();
   if (bars) state_.liveBarsDrawn = tick.repetitionsDrawn;
-  if ((bars && tick.redrawBars) || canvasStale_ || canvas_.isNull()) {
+  if ((bars && tick.redrawBars) || canvasStale_ || canvas_.isNull() ||
+      canvas_.devicePixelRatio() != devicePixelRatioF()) {
     // A completed repetition (or a picture that is due anyway) is a full drawing: every completed
     // bar and every published sample, with fresh scales for the next ticks.
     renderCanvas();
@@ -346,7 +347,8 @@ PrintDocument CVelkoraView::printDocument() const {
 }
 
 void CVelkoraView::paintEvent(QPaintEvent* event) {
-  if (canvasStale_ || canvas_.isNull()) renderCanvas();
+  // A window moved to a screen of another pixel density is drawn afresh at the new density.
+  if (canvasStale_ || canvas_.isNull() || canvas_.devicePixelRatio() != devicePixelRatioF()) renderCanvas();
   QPainter painter(this);
   painter.drawPixmap(event->rect(), canvas_,
                      QRectF(QPointF(event->rect().topLeft()) * canvas_.devicePixelRatio(),

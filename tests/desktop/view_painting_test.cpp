@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QImage>
+#include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
@@ -265,9 +266,16 @@ TEST_F(ViewPaintingTest, PrintingAndPreviewLeaveTheMouseOnWhatTheScreenShows) {
     if (preview != nullptr) previewPages = preview->pageCount();
     static_cast<QDialog*>(w)->reject();
   });
+  bool pageSetup = false;
+  script.then([&pageSetup](QWidget* w) {
+    pageSetup = qobject_cast<QPageSetupDialog*>(w) != nullptr;
+    static_cast<QDialog*>(w)->reject();
+  });
   ASSERT_TRUE(frame().action(cmd::kPrint)->isEnabled());
   frame().action(cmd::kPrint)->trigger();
   frame().action(cmd::kPrintPreview)->trigger();
+  frame().action(cmd::kPrintSetup)->trigger();
+  EXPECT_TRUE(pageSetup);
   EXPECT_TRUE(script.done());
   EXPECT_EQ(previewPages, 1);
   QFile printed(QString::fromStdString(pdf));
@@ -280,6 +288,11 @@ TEST_F(ViewPaintingTest, PrintingAndPreviewLeaveTheMouseOnWhatTheScreenShows) {
   EXPECT_NEAR(state().cursorLeft, 1500, 1.0 / screen.xScale) << "XL lands under the mouse";
   QTest::mouseClick(&view(), Qt::RightButton, {}, QPoint(xOf(4000), y));
   EXPECT_NEAR(state().cursorRight, 4000, 1.0 / screen.xScale);
+
+  // A file that cannot be written is a failed print, not a silent one.
+  QPrinter unwritable(QPrinter::HighResolution);
+  unwritable.setOutputFileName(QString::fromStdString(fixture.root.file("missing/folder/out.pdf")));
+  EXPECT_FALSE(view().printer().printTo(unwritable));
 }
 
 TEST_F(ViewPaintingTest, PreviewShowsEveryPageOfALongReport) {
