@@ -220,29 +220,6 @@ TEST_F(ViewPaintingTest, RepetitionTicksDrawTheRepetitionInProgressAndRedrawTheB
   EXPECT_GT(differingPixels(empty, before), 0);
 }
 
-TEST_F(ViewPaintingTest, WhatIsPrintedFollowsTheMode) {
-  startWithFile(2000);
-  struct Case {
-    int32_t command;
-    PageContent content;
-  };
-  const Case cases[] = {
-      {cmd::kCurveGraph, PageContent::CurveGraph}, {cmd::kDigitalReport, PageContent::Report},
-      {cmd::kBarGraph, PageContent::BarGraph},     {cmd::kRepetitionReport, PageContent::Report},
-      {cmd::kResetView, PageContent::Blank},
-  };
-  for (const Case& c : cases) {
-    frame().sendCommand(c.command);
-    const PrintDocument document = view().printDocument();
-    EXPECT_EQ(document.content, c.content) << c.command;
-    EXPECT_EQ(document.report, c.content == PageContent::Report ? &view().reportList()->report() : nullptr);
-    EXPECT_EQ(&document.store, &store());
-  }
-  frame().sendCommand(cmd::kCurveGraph);
-  state().displayMode = DisplayMode::ForceTestLive;
-  EXPECT_EQ(view().printDocument().content, PageContent::Blank) << "a running test prints a blank page";
-}
-
 TEST_F(ViewPaintingTest, PrintingAndPreviewLeaveTheMouseOnWhatTheScreenShows) {
   startWithFile(5000);
   frame().resize(1200, 800);
@@ -295,16 +272,16 @@ TEST_F(ViewPaintingTest, PrintingAndPreviewLeaveTheMouseOnWhatTheScreenShows) {
   EXPECT_FALSE(view().printer().printTo(unwritable));
 }
 
-TEST_F(ViewPaintingTest, PreviewShowsEveryPageOfALongReport) {
+TEST_F(ViewPaintingTest, AReportPrintsTheListsRowsOnEveryPageAndARunningTestABlankPage) {
   startWithFile(3000);
   frame().sendCommand(cmd::kDigitalReport);
-  ASSERT_EQ(view().reportList()->rowCount(), 3000);
+  const PrintDocument document = view().printDocument();
+  ASSERT_EQ(document.content, PageContent::Report);
+  EXPECT_EQ(document.report, &view().reportList()->report());
+  ASSERT_EQ(document.report->rows.rowCount(), 3000);
   QPrinter& printer = view().printer().printer();
   printer.setOutputFormat(QPrinter::PdfFormat);
-  const int32_t expected = pageCount(view().printDocument(), printableHeight(printer));
-  EXPECT_EQ(expected,
-            (3000 + reportRowsPerPage(printableHeight(printer)) - 1) / reportRowsPerPage(printableHeight(printer)));
-  EXPECT_GT(expected, 50);
+  const int32_t perPage = reportRowsPerPage(printableHeight(printer));
   int pages = -1;
   ModalScript script;
   script.then([&pages](QWidget* w) {
@@ -314,7 +291,14 @@ TEST_F(ViewPaintingTest, PreviewShowsEveryPageOfALongReport) {
   });
   frame().sendCommand(cmd::kPrintPreview);
   EXPECT_TRUE(script.done());
-  EXPECT_EQ(pages, expected);
+  EXPECT_EQ(pages, (3000 + perPage - 1) / perPage);
+  EXPECT_GT(pages, 50);
+
+  frame().sendCommand(cmd::kBarGraph);
+  EXPECT_EQ(view().printDocument().content, PageContent::BarGraph);
+  EXPECT_EQ(view().printDocument().report, nullptr);
+  state().displayMode = DisplayMode::ForceTestLive;
+  EXPECT_EQ(view().printDocument().content, PageContent::Blank);
 }
 
 }  // namespace
