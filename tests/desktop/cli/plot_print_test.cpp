@@ -311,9 +311,12 @@ TEST_F(DrawingCommands, HelpListsEveryOption) {
     const char* command;
     std::vector<const char*> options;
   } cases[] = {
-      {"plot", {"FILE", "--output", "--from", "--to", "--y1", "--y2", "--bars", "--size", "--kind"}},
-      {"print", {"FILE", "--view", "--interval", "--from", "--to", "--y1", "--y2", "--output", "--kind"}},
-      {"readouts", {"FILE", "--xl", "--xr", "--y1", "--y2", "--kind"}},
+      {"plot",
+       {"FILE", "--output OUT.png|OUT.svg|OUT.pdf", "--from A", "--to B", "--y1 P", "--y2 P", "--bars", "--size WxH",
+        "--kind force|power"}},
+      {"print",
+       {"FILE", "--view curve|bars|digital|repetition|summary|height", "--interval K", "--from A", "--to B", "--y1 P",
+        "--y2 P", "--output OUT.pdf|OUT.png", "--kind force|power"}},
   };
   for (const auto& c : cases) {
     const CliResult r = run({c.command, "--help"});
