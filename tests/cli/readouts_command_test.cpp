@@ -39,6 +39,8 @@ class ReadoutsCommand : public ::testing::Test {
       store->channels.vertical[i] = i < 1000 ? 100 : i < 2000 ? 3000 : -50;
       store->channels.horizontal[i] = 40;
     }
+    store->channels.vertical[samples] = 0;  // the store's buffers start uninitialised
+    store->channels.horizontal[samples] = 0;
     store->sampleCount = samples;
     store->calibration = {148.0f, 2048.0f, 1.0f, 0.5f};
     store->bodyWeight = 80.0f;
