@@ -1,26 +1,28 @@
 // velkora-cli record: runs a force or power test without a window and saves it as a measurement
-// file, with the program's own store, recorder, plate link and file code.
+// file, with the program's own plate, test session, weighing and file code.
 
 #include <CLI/CLI.hpp>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <thread>
 
 #include "acquisition/plate_devices.h"
-#include "acquisition/plate_link.h"
+#include "acquisition/plate_system.h"
 #include "acquisition/power_test.h"
 #include "acquisition/simulation_option.h"
+#include "acquisition/test_parameters.h"
+#include "acquisition/test_session.h"
+#include "acquisition/weighing_session.h"
 #include "app/messages.h"
 #include "app/program_state.h"
 #include "cli/cli_command.h"
 #include "cli/cli_files.h"
 #include "cli/cli_options.h"
 #include "cli/stop_signals.h"
-#include "reports/jump_analysis.h"
 #include "storage/binary_io.h"
 #include "storage/configuration_file.h"
 #include "storage/measurement_file.h"
@@ -30,30 +32,31 @@ namespace {
 
 using namespace std::chrono;
 
-constexpr auto kTick = milliseconds(10);
-constexpr auto kWeighingPatience = seconds(10);  // 2.02 s of samples, with room for a slow start
+// Signals are looked for this often, between the ticks of the sessions.
+constexpr auto kSignalPoll = milliseconds(10);
+constexpr auto kProgressInterval = seconds(1);
 
 enum class TestChoice { None, ForceTime, ForceReps, Power };
 
-enum class Outcome { Finished, Interrupted, Lost, Stalled };
-
-// Watches a running recording the way the window's timer does, printing progress once a second.
-// `done` says when the recording has what it needs.
-template <typename Done, typename Progress>
-Outcome watch(const PlateLink& link, Done done, Progress progress, std::optional<steady_clock::duration> patience) {
+// Runs `tick` every `interval` until it says the session ended, and `progress` once a second, the way
+// the window's timers drive the sessions. False when a stop signal came first.
+template <typename Tick, typename Progress>
+bool runTicks(milliseconds interval, Tick tick, Progress progress) {
   const auto start = steady_clock::now();
-  auto nextReport = start + seconds(1);
+  auto nextTick = start + interval;
+  auto nextReport = start + kProgressInterval;
   while (true) {
-    if (done()) return Outcome::Finished;
-    if (link.plateLost()) return done() ? Outcome::Finished : Outcome::Lost;
-    if (StopSignals::requested()) return Outcome::Interrupted;
+    if (StopSignals::requested()) return false;
     const auto now = steady_clock::now();
-    if (patience && now - start > *patience) return Outcome::Stalled;
+    if (now >= nextTick) {
+      if (tick()) return true;
+      nextTick += interval;
+    }
     if (now >= nextReport) {
       progress();
-      nextReport += seconds(1);
+      nextReport += kProgressInterval;
     }
-    std::this_thread::sleep_for(kTick);
+    std::this_thread::sleep_for(kSignalPoll);
   }
 }
 
@@ -67,9 +70,14 @@ class RecordCommand final : public CliCommand {
   // Reads the --config file into the plate's settings, with the program's messages; false after the
   // path and the reason when the file cannot be read.
   bool loadConfigFile(CliIo& io) const;
-  // Records the chosen test into the store; the outcome of the test itself (a failed weighing or start
-  // ends the command with `exitCode` instead).
-  std::optional<Outcome> record(CliIo& io, int& exitCode);
+  // The settings of the chosen test: the setup's, with the command line's test, start force and port.
+  AppSettings testSettings() const;
+  // Weighs the subject for a power test; the body weight, or nothing once the command has failed with
+  // its message.
+  std::optional<float> weigh(PlateSystem& plate, const AppSettings& settings, CliIo& io) const;
+  // Records the chosen test into the store; how it ended (a failed weighing or start ends the command
+  // with `exitCode` instead).
+  std::optional<TestEnd> record(CliIo& io, int& exitCode);
 
   CLI::Option* forceTime_ = nullptr;
   CLI::Option* forceReps_ = nullptr;
@@ -100,14 +108,13 @@ void RecordCommand::define(CLI::App& command) {
   CLI::Option_group* tests = command.add_option_group("test", "the test to record, exactly one of");
   forceTime_ = tests->add_option("--force-time", value_, "a force test of SECONDS from the start force")
                    ->type_name("SECONDS")
-                   ->transform(wholeNumber(1, 60));
+                   ->transform(wholeNumber(kForceTestSeconds.min, kForceTestSeconds.max));
   forceReps_ = tests->add_option("--force-reps", value_, "a force test of COUNT repetitions from the start force")
                    ->type_name("COUNT")
-                   ->transform(wholeNumber(1, kMaxRepetitions));
-  // The recorder holds at most 61000 samples.
+                   ->transform(wholeNumber(kForceTestRepetitions.min, kForceTestRepetitions.max));
   power_ = tests->add_option("--power", value_, "a power test: the body weight, then SECONDS of the jump")
                ->type_name("SECONDS")
-               ->transform(wholeNumber(1, kMaxSamples / 1000));
+               ->transform(wholeNumber(kPowerTestSeconds.min, kPowerTestSeconds.max));
   tests->require_option(1);
   command.add_option("--output", output_, "the measurement file the test is saved to")
       ->required()
@@ -115,7 +122,7 @@ void RecordCommand::define(CLI::App& command) {
       ->check(nonEmpty());
   startForceOption_ = command.add_option("--start-force", startForce_, "start force in newtons (default: the setup's)")
                           ->type_name("N")
-                          ->transform(wholeNumber(0, 6000));
+                          ->transform(wholeNumber(kStartForce.min, kStartForce.max));
   power_->excludes(startForceOption_);  // the power test records from the first frame
   portOption_ = command.add_option("--port", port_, "read the serial port COMn instead of the USB plate")
                     ->type_name("N")
@@ -167,14 +174,13 @@ int RecordCommand::run(CliIo& io) {
   // Ctrl+C, SIGTERM and SIGHUP stop the test as STOP does, until the take is saved.
   StopSignals stopSignals;
   int exitCode = kExitOk;
-  const std::optional<Outcome> outcome = record(io, exitCode);
-  if (!outcome) return exitCode;
+  const std::optional<TestEnd> end = record(io, exitCode);
+  if (!end) return exitCode;
 
   MeasurementStore& store = program::measurementStore;
   StreamMessageSink messages(io.err);
-  if (*outcome == Outcome::Interrupted) io.err << "stopped\n";
-  if (*outcome != Outcome::Finished && *outcome != Outcome::Interrupted)
-    messages.showMessage(msg::kErrorInCommunication);
+  if (*end == TestEnd::Stopped) io.err << "stopped\n";
+  if (*end == TestEnd::PlateLost) messages.showMessage(msg::kErrorInCommunication);
   const int32_t n = store.sampleCount.load(std::memory_order_acquire);
   if (n == 0) {
     // An empty take never replaces a file, least of all a good one.
@@ -189,119 +195,119 @@ int RecordCommand::run(CliIo& io) {
   io.err << "saved " << n << " samples";
   if (test() == TestChoice::ForceReps) io.err << " and " << store.repetitions.rows() << " repetitions";
   io.err << " to " << output_ << '\n';
-  return *outcome == Outcome::Finished || *outcome == Outcome::Interrupted ? kExitOk : kExitFailure;
+  return *end == TestEnd::PlateLost ? kExitFailure : kExitOk;
 }
 
-std::optional<Outcome> RecordCommand::record(CliIo& io, int& exitCode) {
+AppSettings RecordCommand::testSettings() const {
+  AppSettings settings = program::appSettings;
+  if (portOption_->count() > 0) settings.portIndex = port_ - 1;
+  switch (test()) {
+    case TestChoice::ForceTime:
+    case TestChoice::ForceReps:
+      settings.forceTestMode = test() == TestChoice::ForceReps ? kRepetitionMode : kTimeMode;
+      settings.forceTestValue = value_;
+      if (startForceOption_->count() > 0) settings.startForce = startForce_;
+      break;
+    case TestChoice::Power:
+      settings.powerTestTime = value_;
+      break;
+    case TestChoice::None:
+      break;
+  }
+  return settings;
+}
+
+std::optional<float> RecordCommand::weigh(PlateSystem& plate, const AppSettings& settings, CliIo& io) const {
   StreamMessageSink messages(io.err);
-  CalibrationSet& calibration = program::currentCalibration;
-  MeasurementStore& store = program::measurementStore;
-  SampleRecorder recorder(calibration, store.repetitions);
-  FrameDecoder decoder(recorder);
+  WeighingSession weighing(plate, program::weightRecording, program::currentCalibration);
+  weighing.open();
+  if (!weighing.go(settings)) {
+    messages.showMessage(msg::kErrorInCommunication);
+    return std::nullopt;
+  }
+  io.err << "weighing: stand still on the plate\n";
+  WeighingTick last;
+  const bool ended = runTicks(
+      kWeighingTickInterval,
+      [&] {
+        last = weighing.tick();
+        return last.ended;
+      },
+      [&] { io.err << "weighing: " << last.progress << " of " << kWeighingSamples << " samples\n"; });
+  if (!ended) {
+    weighing.cancel();
+    io.err << "velkora-cli record: interrupted while weighing; nothing recorded, nothing saved\n";
+    return std::nullopt;
+  }
+  if (last.status != WeighingStatus::Done) {
+    messages.showMessage(msg::kErrorInCommunication);
+    return std::nullopt;
+  }
+  char line[64];
+  std::snprintf(line, sizeof line, "body weight: %.1f kg\n", static_cast<double>(weighing.bodyWeight()));
+  io.err << line;
+  return weighing.bodyWeight();
+}
+
+std::optional<TestEnd> RecordCommand::record(CliIo& io, int& exitCode) {
+  exitCode = kExitFailure;  // every way out before the test has run is a failure
   SimulationOption simulation;
   if (simulateOption_->count() > 0) {
     std::string error;
     simulation.given = parseSimulation(scenario_, simulation.plan, error);  // checked while parsing
   }
-  SystemTransportFactory system;
-  const std::unique_ptr<TransportFactory> transports = makeTransportFactory(simulation, system);
-  PlateLink link(decoder, recorder, *transports);
+  MeasurementStore& store = program::measurementStore;
+  PlateSystem plate(program::currentCalibration, store.repetitions, simulation,
+                    std::make_unique<SystemTransportFactory>());
+  plate.setTransport(portOption_->count() > 0 ? 1 : 0);
+  const AppSettings settings = testSettings();
 
-  const bool serial = portOption_->count() > 0;
-  const int32_t port = serial ? port_ - 1 : program::appSettings.portIndex;
-  auto route = [&](Recording& r) { r.transport = serial ? 1 : 0; };
-  auto fail = [&](int code) -> std::optional<Outcome> {
-    exitCode = code;
+  TestSession session(plate, store, program::currentCalibration);
+  StartResult started = StartResult::CommunicationError;
+  if (test() == TestChoice::Power) {
+    // The power test weighs the subject first, standing still for 2.02 s.
+    const std::optional<float> bodyWeight = weigh(plate, settings, io);
+    if (!bodyWeight) return std::nullopt;
+    started = session.startPowerTest(settings, *bodyWeight);
+  } else {
+    started = session.startForceTest(settings);
+  }
+  if (started == StartResult::InvalidParameters) {
+    // Only the configuration's start force can be out of range: the command line checked the rest.
+    io.err << "velkora-cli record: the setup's start force of " << settings.startForce << " N is outside "
+           << kStartForce.min << " to " << kStartForce.max << "; give one with --start-force\n";
     return std::nullopt;
-  };
-
-  // The power test weighs the subject first, standing still for 2.02 s.
-  const TestChoice choice = test();
-  if (choice == TestChoice::Power) {
-    Recording& weighing = program::weightRecording;
-    weighing.prepare(port, RecordingMode::Timed, kWeighingSamples, calibration);
-    route(weighing);
-    if (!link.startLink(weighing)) {
-      messages.showMessage(msg::kErrorInCommunication);
-      return fail(kExitFailure);
-    }
-    io.err << "weighing: stand still on the plate\n";
-    const Outcome weighed = watch(
-        link, [&] { return weighing.sampleCount.load(std::memory_order_acquire) >= kWeighingSamples; },
-        [&] { io.err << "weighing: " << weighing.sampleCount.load() << " of " << kWeighingSamples << " samples\n"; },
-        kWeighingPatience);
-    link.stopLink();
-    if (weighed == Outcome::Interrupted) {
-      io.err << "velkora-cli record: interrupted while weighing; nothing recorded, nothing saved\n";
-      return fail(kExitFailure);
-    }
-    if (weighed != Outcome::Finished) {
-      messages.showMessage(msg::kErrorInCommunication);
-      return fail(kExitFailure);
-    }
-    store.bodyWeight = bodyWeightFromSamples(*weighing.samples, calibration.coefficientVertical);
-    char line[64];
-    std::snprintf(line, sizeof line, "body weight: %.1f kg\n", static_cast<double>(store.bodyWeight));
-    io.err << line;
   }
-
-  Recording& test = store.recording;
-  const int32_t startForce = startForceOption_->count() > 0 ? startForce_ : program::appSettings.startForce;
-  switch (choice) {
-    case TestChoice::ForceTime:
-      test.prepare(port, RecordingMode::Timed, value_ * 1000, calibration, true, startForce);
-      break;
-    case TestChoice::ForceReps:
-      test.prepare(port, RecordingMode::Repetitions, value_, calibration, true, startForce);
-      break;
-    case TestChoice::Power:
-    case TestChoice::None:
-      test.prepare(port, RecordingMode::Timed, value_ * 1000, calibration);
-      break;
-  }
-  route(test);
-  test.samples = &store.channels;
-  // The store is made ready before the reader starts, so no frame of the new test can meet the
-  // previous test's repetition count.
-  store.resetForNewTest(calibration, static_cast<int64_t>(std::time(nullptr)));
-  store.testKind = choice == TestChoice::Power ? TestKind::Power : TestKind::Force;
-  if (!link.startLink(test)) {
+  if (started != StartResult::Started) {
+    StreamMessageSink messages(io.err);
     messages.showMessage(msg::kErrorInCommunication);
-    return fail(kExitFailure);
+    return std::nullopt;
   }
-  if (test.waiting.load() != 0) io.err << "waiting for the start force of " << test.startThreshold << " N\n";
+  const Recording& recording = store.recording;
+  if (recording.waiting.load() != 0) io.err << "waiting for the start force of " << recording.startThreshold << " N\n";
   io.err << "recording (Ctrl+C stops and saves)\n";
 
-  const bool repetitions = choice == TestChoice::ForceReps;
-  const Outcome outcome = watch(
-      link, [&] { return test.stopped.load(std::memory_order_acquire) == 1; },
+  TestTick last;
+  last.waitingForStartForce = recording.waiting.load() != 0;
+  const bool ended = runTicks(
+      kTestTickInterval,
       [&] {
-        if (test.waiting.load(std::memory_order_acquire) != 0) {
-          io.err << "waiting for the start force\n";
-        } else if (repetitions) {
-          io.err << "repetitions: " << store.repetitions.count.load(std::memory_order_acquire) << " of " << test.limit
-                 << ", " << test.sampleCount.load(std::memory_order_acquire) << " samples\n";
-        } else {
-          io.err << "recording: " << test.sampleCount.load(std::memory_order_acquire) << " of " << test.limit
-                 << " samples\n";
-        }
+        last = session.tick();
+        return last.end != TestEnd::None;
       },
-      std::nullopt);
-
-  if (outcome != Outcome::Finished) test.stopped.store(1, std::memory_order_release);  // as STOP does
-  link.stopLink();
-  // The reader has ended: every sample below the count is complete.
-  const int32_t n = test.sampleCount.load(std::memory_order_acquire);
-  store.sampleCount.store(n, std::memory_order_release);
-  store.recordingAvailable.store(1, std::memory_order_release);
-  if (outcome == Outcome::Finished) {
-    store.saved.store(0, std::memory_order_release);
-    if (store.testKind == TestKind::Power) {
-      smoothVertical(store.channels, n);
-      computeJumpResults(store);
-    }
-  }
-  return outcome;
+      [&] {
+        if (last.waitingForStartForce) {
+          io.err << "waiting for the start force\n";
+        } else if (session.countsRepetitions()) {
+          io.err << "repetitions: " << store.repetitions.rows() << " of " << session.target() << ", "
+                 << last.sampleCount << " samples\n";
+        } else {
+          io.err << "recording: " << last.sampleCount << " of " << session.target() << " samples\n";
+        }
+      });
+  exitCode = kExitOk;
+  // A stop signal ends the test as STOP does; the session smooths and analyses a jump either way.
+  return ended ? last.end : session.stop();
 }
 
 const CliRegistration registration{

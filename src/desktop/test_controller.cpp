@@ -149,6 +149,8 @@ void TestController::stop() {
 void TestController::tick() {
   if (!testRunning()) return;
   const TestTick t = session_.tick();
+  // The new samples or bars first, then the end of the test.
+  view().drawLiveTick(t);
   if (t.end == TestEnd::None) return;
   timer_.stop();
   showEnd(t.end);

@@ -12,28 +12,63 @@
 #include "desktop/force_list.h"
 #include "desktop/main_frame.h"
 #include "desktop/message_box.h"
+#include "desktop/painting/qpainter_device_context.h"
 #include "desktop/report_transfer.h"
+#include "desktop/view_printer.h"
 #include "reports/interval_list.h"
 #include "reports/report_export.h"
+#include "view/bar_graph.h"
+#include "view/curve_graph.h"
+#include "view/page_header.h"
 
 namespace velkora {
 namespace {
 
-QRect toQRect(const ViewRect& r) { return QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1)); }
+// A rectangle of the layout with its right and bottom edges: the graphs draw their frame and the
+// cursor at the window's end on them.
+QRect withEdges(const Rect& r) { return QRect(QPoint(r.left, r.top), QPoint(r.right, r.bottom)); }
+
+bool isLive(DisplayMode mode) { return mode == DisplayMode::ForceTestLive || mode == DisplayMode::PowerTestLive; }
+
+PageContent pageContentOf(DisplayMode mode) {
+  switch (mode) {
+    case DisplayMode::CurveGraph:
+      return PageContent::CurveGraph;
+    case DisplayMode::BarGraph:
+      return PageContent::BarGraph;
+    case DisplayMode::DigitalReport:
+    case DisplayMode::SummaryReport:
+    case DisplayMode::HeightReport:
+    case DisplayMode::RepetitionReport:
+      return PageContent::Report;
+    case DisplayMode::Empty:
+    case DisplayMode::ForceTestLive:
+    case DisplayMode::PowerTestLive:
+      break;
+  }
+  return PageContent::Blank;
+}
 
 }  // namespace
 
 CVelkoraView::CVelkoraView(SharedRecords records, CMainFrame& frame, QWidget* parent)
-    : QWidget(parent), records_(records), frame_(frame), list_(new CforceList(this)) {
+    : QWidget(parent),
+      records_(records),
+      frame_(frame),
+      list_(new CforceList(this)),
+      printer_(std::make_unique<ViewPrinter>(this, [this] { return printDocument(); })) {
   setAccessibleName(QStringLiteral("Graph"));
   setFocusPolicy(Qt::StrongFocus);
-  setMinimumSize(kReportListArea.right + 10, kReportListArea.bottom + 10);
+  // The fixed layout fits the least size; a larger view spreads it out.
+  setMinimumSize(kBaseViewWidth, kBaseViewHeight);
   // The view paints every pixel from its backing image.
   setAttribute(Qt::WA_OpaquePaintEvent);
   list_->setGeometry(0, 0, 0, 0);
   list_->hide();
   routeCommands();
 }
+
+CVelkoraView::~CVelkoraView() = default;
 
 void CVelkoraView::routeCommands() {
   const MeasurementStore& store = records_.store;
@@ -62,7 +97,12 @@ void CVelkoraView::routeCommands() {
   frame_.route(cmd::kCopy, [this] { copySelection(); });
   frame_.route(cmd::kCopyAll, [this] { copyAll(); });
   frame_.route(cmd::kExportCsv, [this] { exportCsv(); });
+  frame_.route(cmd::kPrint, [this] { printer_->print(); });
+  frame_.route(cmd::kPrintPreview, [this] { printer_->preview(); });
+  frame_.route(cmd::kPrintSetup, [this] { printer_->pageSetup(); });
 }
+
+ScreenLayout CVelkoraView::layout() const { return screenLayout(width(), height()); }
 
 void CVelkoraView::invalidate(Repaint what) {
   switch (what) {
@@ -71,7 +111,7 @@ void CVelkoraView::invalidate(Repaint what) {
     case Repaint::GraphAreas:
       // Only the readouts and the graph change; they are repainted at once.
       canvasStale_ = true;
-      repaint(QRegion(toQRect(kReadoutArea)) + QRegion(toQRect(state_.plotArea)));
+      repaint(QRegion(withEdges(layout().readoutArea)) + QRegion(withEdges(layout().plotArea)));
       return;
     case Repaint::Whole:
       canvasStale_ = true;
@@ -91,10 +131,8 @@ void CVelkoraView::placeReportList() {
     list_->hide();
     return;
   }
-  // The report's rectangle is the list's least size; it grows with the view.
-  const int w = std::max(kReportListArea.width(), width() - 2 * kReportListArea.left);
-  const int h = std::max(kReportListArea.height(), height() - kReportListArea.top - 10);
-  list_->setGeometry(kReportListArea.left, kReportListArea.top, w, h);
+  const Rect r = layout().reportList;
+  list_->setGeometry(r.left, r.top, r.right - r.left, r.bottom - r.top);
   list_->show();
 }
 
@@ -170,26 +208,147 @@ void CVelkoraView::exportCsv() {
   writeCsvFile(this, text, QString::fromStdString(records_.paths.dataFolder));
 }
 
+CurveGraphView CVelkoraView::curveView() const {
+  CurveGraphView view;
+  view.y1Shown = state_.y1Shown;
+  view.y2Shown = state_.y2Shown;
+  view.windowStart = state_.sampleWindowStart;
+  view.windowEnd = state_.sampleWindowEnd;
+  view.cursorLeft = state_.cursorLeft;
+  view.cursorRight = state_.cursorRight;
+  view.live = isLive(state_.displayMode);
+  view.publishedCount = records_.store.sampleCount.load(std::memory_order_acquire);
+  return view;
+}
+
+BarGraphView CVelkoraView::barView() const {
+  BarGraphView view;
+  view.y1Shown = state_.y1Shown;
+  view.selectedRepetition = state_.selectedRepetition;
+  view.live = state_.displayMode == DisplayMode::ForceTestLive;
+  view.liveBarsDrawn = state_.liveBarsDrawn;
+  view.repetitionTarget = records_.app.forceTestValue;
+  view.screenHighlightRects = highlightRectsIn(layout().readoutArea);
+  return view;
+}
+
+bool CVelkoraView::showsLiveBars() const {
+  return state_.displayMode == DisplayMode::ForceTestLive && records_.app.forceTestMode == 1;
+}
+
 void CVelkoraView::renderCanvas() {
+  // Device pixels, so lines and text stay sharp on a high-density screen.
   const qreal ratio = devicePixelRatioF();
-  if (canvas_.size() != size() * ratio) canvas_ = QPixmap(size() * ratio);
+  const QSize pixels = (QSizeF(size()) * ratio).toSize();
+  if (canvas_.size() != pixels) canvas_ = QPixmap(pixels);
   canvas_.setDevicePixelRatio(ratio);
-  canvas_.fill(palette().color(QPalette::Base));
+  // White as the graphs expect it: the live bars erase with white.
+  canvas_.fill(Qt::white);
   QPainter painter(&canvas_);
   drawScene(painter);
   canvasStale_ = false;
 }
 
 void CVelkoraView::drawScene(QPainter& painter) {
-  // The header, the cursor readouts and the graphs are drawn here, through the QPainter device
-  // context, by the drawing routines of the view's modes; they leave their scales and the bars'
-  // rectangles in state_ for the mouse and for live drawing onto this image. Until they are in
-  // place the graph areas stay empty.
-  Q_UNUSED(painter);
+  QPainterDeviceContext dc(painter);
+  const ScreenLayout areas = layout();
+  const MeasurementStore& store = records_.store;
+  if (store.recordingAvailable.load(std::memory_order_acquire) != 0)
+    drawHeader(dc, areas.headerArea, records_.subject.name, store.testTime);
+  // The scales of every screen drawing stay with the view state for the mouse and the live ticks.
+  const auto curve = [&] {
+    state_.curveScales = drawCurveGraph(dc, areas.plotArea, store, records_.graph, curveView());
+  };
+  const auto bars = [&] {
+    state_.barScales = drawBarGraph(dc, areas.plotArea, store.repetitions, records_.graph, barView());
+  };
+  switch (state_.displayMode) {
+    case DisplayMode::CurveGraph:
+      drawReadouts(dc, areas.readoutArea, store, curveView());
+      curve();
+      break;
+    case DisplayMode::BarGraph:
+      bars();
+      break;
+    case DisplayMode::ForceTestLive:
+      if (showsLiveBars())
+        bars();
+      else
+        curve();
+      break;
+    case DisplayMode::PowerTestLive:
+      curve();
+      break;
+    case DisplayMode::Empty:
+    case DisplayMode::DigitalReport:
+    case DisplayMode::SummaryReport:
+    case DisplayMode::HeightReport:
+    case DisplayMode::RepetitionReport:
+      // The report list paints itself.
+      break;
+  }
+}
+
+void CVelkoraView::drawLiveTick(const TestTick& tick) {
+  if (!isLive(state_.displayMode)) return;
+  const bool bars = showsLiveBars();
+  if (bars) state_.liveBarsDrawn = tick.repetitionsDrawn;
+  if ((bars && tick.redrawBars) || canvasStale_ || canvas_.isNull() ||
+      canvas_.devicePixelRatio() != devicePixelRatioF()) {
+    // A completed repetition (or a picture that is due anyway) is a full drawing: every completed
+    // bar and every published sample, with fresh scales for the next ticks.
+    renderCanvas();
+    update();
+    return;
+  }
+  QPainter painter(&canvas_);
+  QPainterDeviceContext dc(painter);
+  if (bars) {
+    const RepetitionInProgress& in = tick.inProgress;
+    const BarScales& scales = state_.barScales;
+    if (in.index < 0 || in.index >= records_.app.forceTestValue) return;
+    drawLiveRepetition(
+        dc, scales,
+        LiveRepetition{in.index, in.peakVertical, in.currentVertical, in.peakHorizontal, in.currentHorizontal});
+    // The four bars span 16 pixels either side of the slot, from the plot's top to its bottom edge.
+    const int32_t x = scales.plot.left + truncateToInt((in.index + 1) * scales.xScale);
+    update(withEdges({x - 17, scales.plot.top, x + 17, scales.plot.bottom + 1}));
+    return;
+  }
+  const CurveScales& scales = state_.curveScales;
+  const int32_t from = std::max(tick.drawFrom, scales.windowStart);
+  const int32_t to = std::min(tick.drawTo, scales.windowEnd);
+  if (to <= from) return;
+  drawLiveSegments(dc, records_.store, scales, from, to);
+  const auto xOf = [&](int32_t sample) {
+    return scales.plot.left + truncateToInt((sample - scales.windowStart) * scales.xScale);
+  };
+  update(withEdges({xOf(from) - 1, scales.plot.top - 1, xOf(to) + 1, scales.plot.bottom + 1}));
+}
+
+PrintDocument CVelkoraView::printDocument() const {
+  PrintDocument document{records_.store, records_.graph, records_.subject.name};
+  document.content = pageContentOf(state_.displayMode);
+  switch (document.content) {
+    case PageContent::CurveGraph:
+      document.curve = curveView();
+      break;
+    case PageContent::BarGraph:
+      document.bars = barView();
+      break;
+    case PageContent::Report:
+      // The rows exactly as the list shows them.
+      document.report = &list_->report();
+      break;
+    case PageContent::Blank:
+      break;
+  }
+  return document;
 }
 
 void CVelkoraView::paintEvent(QPaintEvent* event) {
-  if (canvasStale_ || canvas_.isNull()) renderCanvas();
+  // A window moved to a screen of another pixel density is drawn afresh at the new density.
+  if (canvasStale_ || canvas_.isNull() || canvas_.devicePixelRatio() != devicePixelRatioF()) renderCanvas();
   QPainter painter(this);
   painter.drawPixmap(event->rect(), canvas_,
                      QRectF(QPointF(event->rect().topLeft()) * canvas_.devicePixelRatio(),

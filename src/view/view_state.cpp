@@ -1,6 +1,7 @@
 #include "view/view_state.h"
 
-#include <cmath>
+#include <algorithm>
+#include <optional>
 
 #include "app/command_ids.h"
 #include "reports/digital_reports.h"
@@ -146,13 +147,13 @@ Repaint ViewState::zoom() {
 }
 
 Repaint ViewState::placeCursor(MouseButton button, int32_t x, int32_t y) {
-  if (displayMode != DisplayMode::CurveGraph || !plotArea.contains(x, y)) return Repaint::None;
-  // Without a drawing there is no scale to map the point with.
-  if (!(xScale > 0.0) || std::isinf(xScale)) return Repaint::None;
-  const double offset = std::trunc(static_cast<double>(x - plotArea.left) / xScale);
+  if (displayMode != DisplayMode::CurveGraph) return Repaint::None;
+  // The sample under the point in the picture on the screen; without a drawing there is none.
+  const std::optional<int32_t> under = sampleAtPoint(curveScales, {x, y});
+  if (!under) return Repaint::None;
+  // A drawing older than the latest zoom cannot place a cursor outside the window.
   const int32_t last = sampleWindowEnd < kLastSampleIndex ? sampleWindowEnd : kLastSampleIndex;
-  const double unclamped = static_cast<double>(sampleWindowStart) + offset;
-  const int32_t sample = unclamped > last ? last : static_cast<int32_t>(unclamped);
+  const int32_t sample = std::clamp(*under, sampleWindowStart, std::max(sampleWindowStart, last));
   if (button == MouseButton::Left) {
     if (sample == cursorLeft || sample >= cursorRight) return Repaint::None;
     cursorLeft = sample;
@@ -165,14 +166,10 @@ Repaint ViewState::placeCursor(MouseButton button, int32_t x, int32_t y) {
 
 Repaint ViewState::selectRepetitionAt(int32_t x, int32_t y, int32_t repetitionCount) {
   if (displayMode != DisplayMode::BarGraph) return Repaint::None;
-  if (repetitionCount > kMaxRepetitions) repetitionCount = kMaxRepetitions;
-  for (int32_t r = 0; r < repetitionCount; ++r) {
-    if (repetitionHitRects[static_cast<size_t>(r)].contains(x, y)) {
-      selectedRepetition = r;
-      return Repaint::GraphAreas;
-    }
-  }
-  return Repaint::None;
+  const std::optional<int32_t> hit = repetitionAtPoint(barScales, {x, y});
+  if (!hit || *hit >= repetitionCount) return Repaint::None;
+  selectedRepetition = *hit;
+  return Repaint::GraphAreas;
 }
 
 Repaint ViewState::pageRepetition(int32_t commandId, int32_t repetitionCount) {

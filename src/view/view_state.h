@@ -12,6 +12,9 @@
 #include "acquisition/measurement_store.h"
 #include "app/settings.h"
 #include "reports/report_table.h"
+#include "view/bar_graph.h"
+#include "view/curve_graph.h"
+#include "view/screen_layout.h"
 
 namespace velkora {
 
@@ -26,23 +29,6 @@ enum class DisplayMode : int32_t {
   HeightReport = 7,
   RepetitionReport = 8,
 };
-
-// A rectangle in view pixels; left and top edges inside, right and bottom edges outside.
-struct ViewRect {
-  int32_t left = 0;
-  int32_t top = 0;
-  int32_t right = 0;
-  int32_t bottom = 0;
-  constexpr bool contains(int32_t x, int32_t y) const { return x >= left && x < right && y >= top && y < bottom; }
-  constexpr int32_t width() const { return right - left; }
-  constexpr int32_t height() const { return bottom - top; }
-};
-
-// The fixed screen layout the drawings start from.
-inline constexpr ViewRect kHeaderArea{10, 5, 730, 30};
-inline constexpr ViewRect kReadoutArea{100, 40, 640, 120};
-inline constexpr ViewRect kPlotArea{60, 150, 680, 350};
-inline constexpr ViewRect kReportListArea{10, 50, 730, 380};
 
 // The last sample index the store holds: windows and cursors never go past it.
 inline constexpr int32_t kLastSampleIndex = kMaxSamples - 1;
@@ -81,14 +67,12 @@ class ViewState {
   int32_t selectedRepetition = 0;
   int32_t liveBarsDrawn = 0;
 
-  // Left by the latest drawing: its scales (device units per sample or repetition slot, and per
-  // unit of the axis quantity), where it placed the graph and the bars it drew.
-  double xScale = 0.0;
-  double y1Scale = 0.0;
-  double y2Scale = 0.0;
-  double barScale = 0.0;
-  ViewRect plotArea = kPlotArea;
-  std::array<ViewRect, kMaxRepetitions> repetitionHitRects{};
+  // Left by the latest screen drawing of each graph: the curve graph's xScale, y1Scale and y2Scale with
+  // its plot and window, the bar graph's xScale and barScale with the rectangles of its bars. The mouse
+  // maps points with them, so it follows the geometry drawn in a window of any size; the live drawing
+  // of a running test continues them. Printing never touches them.
+  CurveScales curveScales;
+  BarScales barScales;
 
   // Each entry returns false, changing nothing, when its mode is already shown.
   // A force-test recording always opens on parameters 0 and 1 (and GraphSettings remembers that);
@@ -107,10 +91,11 @@ class ViewState {
   // the graph areas even at a limit.
   Repaint stepCursor(int32_t commandId);
   Repaint zoom();
-  // A click in the curve graph moves XL (left button) or XR (right button) to the sample under it,
-  // by the scale of the latest drawing; outside the plot or without a change nothing happens.
+  // A click in the curve graph moves XL (left button) or XR (right button) to the sample under it in
+  // the latest drawing, kept within the window; outside the plot or without a change nothing happens.
   Repaint placeCursor(MouseButton button, int32_t x, int32_t y);
-  // A left click on a bar of the bar graph selects its repetition.
+  // A left click on a bar of the latest bar graph selects its repetition (one of the first
+  // repetitionCount).
   Repaint selectRepetitionAt(int32_t x, int32_t y, int32_t repetitionCount);
   Repaint pageRepetition(int32_t commandId, int32_t repetitionCount);
   // Entry `entry` of the Y1 or Y2 list (by control id) becomes the shown and remembered parameter.

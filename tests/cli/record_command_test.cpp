@@ -510,5 +510,58 @@ TEST(RecordCommand, HostileCalibrationFromTheConfigurationStaysDefined) {
   }
 }
 
+// The test's rules are the program's: a configuration whose start force no test accepts starts
+// nothing, unless the command line gives one.
+TEST(RecordCommand, StartForceOutsideTheTestRulesIsRefusedBeforeRecording) {
+  TempDir dir;
+  struct Restore {
+    AppSettings app = program::appSettings;
+    CalibrationSet calibration = program::currentCalibration;
+    GraphSettings graph = program::graphSettings;
+    ~Restore() {
+      program::appSettings = app;
+      program::currentCalibration = calibration;
+      program::graphSettings = graph;
+    }
+  } restore;
+  AppSettings settings;
+  settings.startForce = 6001;
+  const std::string config = dir.file("strong.cfg");
+  velkora::testing::writeFile(config, encodeConfiguration(settings, CalibrationSet{}, GraphSettings{}));
+  CliResult r =
+      record({"--force-time", "1", "--simulate=stand,fast", "--config", config, "--output", dir.file("a.vkr")});
+  EXPECT_EQ(r.code, kExitFailure);
+  EXPECT_NE(r.err.find("start force of 6001 N is outside 0 to 6000; give one with --start-force"), std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.err.find("recording"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.file("a.vkr")));
+
+  r = record({"--force-time", "1", "--start-force", "0", "--simulate=stand,fast", "--config", config, "--output",
+              dir.file("b.vkr")});
+  EXPECT_EQ(r.code, kExitOk) << r.err;
+  EXPECT_EQ(load(dir.file("b.vkr"), TestKind::Force)->sampleCount.load(), 1000);
+}
+
+// --port reads the serial port, which the simulation never replaces: the weighing and the test of a
+// simulated run fail there (no port, or one whose line stays silent), and nothing is saved.
+TEST(RecordCommand, PortReadsTheSerialLineEvenUnderSimulation) {
+  TempDir dir;
+  for (const std::vector<std::string>& test : {std::vector<std::string>{"--force-time", "1", "--start-force", "0"},
+                                               std::vector<std::string>{"--power", "1"}}) {
+    SCOPED_TRACE(test[0]);
+    std::vector<std::string> args = test;
+    args.insert(args.end(), {"--simulate=stand,fast", "--output", dir.file("x.vkr")});
+    const CliResult simulated = record(args);
+    EXPECT_EQ(simulated.code, kExitOk) << simulated.err;
+    std::filesystem::remove(dir.file("x.vkr"));
+
+    args.insert(args.end(), {"--port", "5"});
+    const CliResult serial = record(args);
+    EXPECT_EQ(serial.code, kExitFailure);
+    EXPECT_NE(serial.err.find(msg::kErrorInCommunication), std::string::npos) << serial.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("x.vkr")));
+  }
+}
+
 }  // namespace
 }  // namespace velkora::cli

@@ -82,15 +82,24 @@ TEST_F(ViewTest, KeysStepTheCursorsAndEnterZooms) {
 
 TEST_F(ViewTest, ClicksPlaceTheCursorsWithTheScaleOfTheLatestDrawing) {
   view().resize(760, 480);
-  state().xScale = 0.5;  // as a drawing of 1240 samples in 620 pixels would leave it
-  QTest::mouseClick(&view(), Qt::LeftButton, {}, QPoint(kPlotArea.left + 100, 200));
-  EXPECT_EQ(state().cursorLeft, 200);
-  QTest::mouseClick(&view(), Qt::RightButton, {}, QPoint(kPlotArea.left + 150, 200));
-  EXPECT_EQ(state().cursorRight, 300);
-  QTest::mouseClick(&view(), Qt::RightButton, {}, QPoint(kPlotArea.left + 50, 200));
-  EXPECT_EQ(state().cursorRight, 300) << "XR never goes left of XL";
-  QTest::mouseClick(&view(), Qt::LeftButton, {}, QPoint(kPlotArea.left + 100, kPlotArea.top - 1));
-  EXPECT_EQ(state().cursorLeft, 200) << "above the plot";
+  ASSERT_TRUE(testing::waitUntil([this] { return view().canvas().size() == view().size(); }));
+  // The window 0 .. 5000 drawn into the plot of a 760 x 480 view.
+  const CurveScales& drawn = state().curveScales;
+  const Rect plot = view().layout().plotArea;
+  ASSERT_EQ(drawn.plot, plot);
+  ASSERT_DOUBLE_EQ(drawn.xScale, static_cast<double>(plot.right - plot.left) / 5000);
+  const auto xOf = [&](int32_t sample) { return plot.left + truncateToInt(sample * drawn.xScale); };
+  const int y = (plot.top + plot.bottom) / 2;
+  QTest::mouseClick(&view(), Qt::LeftButton, {}, QPoint(xOf(1000), y));
+  EXPECT_EQ(*sampleAtPoint(drawn, {xOf(1000), y}), state().cursorLeft);
+  EXPECT_NEAR(state().cursorLeft, 1000, 1.0 / drawn.xScale);
+  QTest::mouseClick(&view(), Qt::RightButton, {}, QPoint(xOf(3000), y));
+  EXPECT_NEAR(state().cursorRight, 3000, 1.0 / drawn.xScale);
+  const int32_t right = state().cursorRight;
+  QTest::mouseClick(&view(), Qt::RightButton, {}, QPoint(xOf(500), y));
+  EXPECT_EQ(state().cursorRight, right) << "XR never goes left of XL";
+  QTest::mouseClick(&view(), Qt::LeftButton, {}, QPoint(xOf(2000), plot.top - 1));
+  EXPECT_NEAR(state().cursorLeft, 1000, 1.0 / drawn.xScale) << "above the plot";
 }
 
 TEST_F(ViewTest, TheBarGraphPagesWithinTheRepetitions) {
@@ -102,11 +111,14 @@ TEST_F(ViewTest, TheBarGraphPagesWithinTheRepetitions) {
   for (int i = 0; i < 4; ++i) click(cmd::kPreviousRepetition);
   EXPECT_EQ(state().selectedRepetition, 0);
   // A click on a bar the latest drawing placed selects it.
-  state().repetitionHitRects[1] = ViewRect{300, 200, 330, 350};
-  QTest::mouseClick(&view(), Qt::LeftButton, {}, QPoint(310, 300));
+  ASSERT_TRUE(testing::waitUntil([this] { return state().barScales.bars == 3; }));
+  const Rect bar = state().barScales.hitRects[1];
+  const QPoint onBar((bar.left + bar.right) / 2, (bar.top + bar.bottom) / 2);
+  QTest::mouseClick(&view(), Qt::LeftButton, {}, onBar);
   EXPECT_EQ(state().selectedRepetition, 1);
-  QTest::mouseClick(&view(), Qt::RightButton, {}, QPoint(310, 300));
-  EXPECT_EQ(state().selectedRepetition, 1);
+  const Rect other = state().barScales.hitRects[2];
+  QTest::mouseClick(&view(), Qt::RightButton, {}, QPoint((other.left + other.right) / 2, other.bottom - 1));
+  EXPECT_EQ(state().selectedRepetition, 1) << "the right button selects nothing";
 }
 
 TEST_F(ViewTest, AnIntervalChangeOutsideTheReportsIsAnInternalError) {
@@ -149,7 +161,7 @@ TEST_F(ViewTest, TheReportListGrowsWithTheViewFromItsLeastRectangle) {
   frame().resize(1200, 900);
   QCoreApplication::processEvents();
   EXPECT_EQ(list.width(), view().width() - 20);
-  EXPECT_EQ(list.geometry().bottom(), view().height() - 11);
+  EXPECT_EQ(list.geometry().bottom(), view().height() - 21);
 }
 
 }  // namespace

@@ -16,7 +16,13 @@ using testing::makeStore;
 struct CurveView {
   explicit CurveView(int32_t samples) : store(makeStore({{samples, 100}}, TestKind::Force)) {
     EXPECT_TRUE(view.enterCurveGraph(*store, graph));
-    view.xScale = 1.0;
+    drawn(1.0, 0);
+  }
+  // As a drawing of the window from `start` at `scale` pixels per sample in the plot would leave it.
+  void drawn(double scale, int32_t start) {
+    view.curveScales.plot = kPlotArea;
+    view.curveScales.windowStart = start;
+    view.curveScales.xScale = scale;
   }
   std::unique_ptr<MeasurementStore> store;
   GraphSettings graph;
@@ -210,6 +216,7 @@ TEST(ViewState, MousePlacesTheCursorsBySampleWithTheLatestScale) {
     CurveView v(5000);
     v.view.sampleWindowStart = 1000;
     v.view.sampleWindowEnd = 1620;
+    v.drawn(1.0, 1000);
     v.view.cursorLeft = 1100;
     v.view.cursorRight = 1400;
     EXPECT_EQ(v.view.placeCursor(c.button, c.x, c.y), c.repaint) << c.x << "," << c.y;
@@ -220,24 +227,24 @@ TEST(ViewState, MousePlacesTheCursorsBySampleWithTheLatestScale) {
 
 TEST(ViewState, MousePlacementTruncatesTheScaleAndNeedsADrawing) {
   CurveView v(1000);
-  v.view.xScale = 0.62;  // 620 pixels for 1000 samples
+  v.drawn(0.62, 0);  // 620 pixels for 1000 samples
   v.view.placeCursor(MouseButton::Left, kPlotArea.left + 100, 200);
   EXPECT_EQ(v.view.cursorLeft, 161);  // 100 / 0.62 = 161.29
   // A point past the window's last sample (a stale, smaller scale) stops at the window's end.
-  v.view.xScale = 0.1;
+  v.drawn(0.1, 0);
   v.view.cursorRight = 500;
   v.view.placeCursor(MouseButton::Right, kPlotArea.left + 600, 200);
   EXPECT_EQ(v.view.cursorRight, 1000);
   // Without a drawing, or outside the curve graph, a click does nothing.
-  v.view.xScale = 0.0;
+  v.drawn(0.0, 0);
   EXPECT_EQ(v.view.placeCursor(MouseButton::Left, kPlotArea.left + 10, 200), Repaint::None);
   EXPECT_EQ(v.view.cursorLeft, 161);
-  v.view.xScale = 1.0;
+  v.drawn(1.0, 0);
   v.view.resetView();
   EXPECT_EQ(v.view.placeCursor(MouseButton::Left, kPlotArea.left + 10, 200), Repaint::None);
   // The plot drawn elsewhere in a larger window: its own rectangle counts.
   ASSERT_TRUE(v.view.enterCurveGraph(*v.store, v.graph));
-  v.view.plotArea = ViewRect{100, 300, 900, 700};
+  v.view.curveScales.plot = Rect{100, 300, 900, 700};
   v.view.placeCursor(MouseButton::Left, 140, 400);
   EXPECT_EQ(v.view.cursorLeft, 40);
   EXPECT_EQ(v.view.placeCursor(MouseButton::Left, 61, 200), Repaint::None);
@@ -248,10 +255,11 @@ TEST(ViewState, RepetitionsAreSelectedByTheirBarsAndPagedWithinTheCount) {
   ASSERT_TRUE(view.enterBarGraph());
   EXPECT_FALSE(view.enterBarGraph());
   EXPECT_EQ(view.selectedRepetition, 0);
-  view.repetitionHitRects[0] = ViewRect{100, 200, 120, 350};
-  view.repetitionHitRects[1] = ViewRect{200, 180, 220, 350};
-  view.repetitionHitRects[2] = ViewRect{300, 250, 320, 350};
-  view.repetitionHitRects[3] = ViewRect{400, 250, 420, 350};  // a bar of an earlier graph
+  view.barScales.hitRects[0] = Rect{100, 200, 120, 350};
+  view.barScales.hitRects[1] = Rect{200, 180, 220, 350};
+  view.barScales.hitRects[2] = Rect{300, 250, 320, 350};
+  view.barScales.hitRects[3] = Rect{400, 250, 420, 350};  // a bar of an earlier recording
+  view.barScales.bars = 4;
   EXPECT_EQ(view.selectRepetitionAt(210, 200, 3), Repaint::GraphAreas);
   EXPECT_EQ(view.selectedRepetition, 1);
   EXPECT_EQ(view.selectRepetitionAt(410, 300, 3), Repaint::None);
