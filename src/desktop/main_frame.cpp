@@ -386,6 +386,9 @@ void CMainFrame::about() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+  // A running test ends first, as STOP ends it: what is saved then is what was recorded, and the
+  // reader no longer writes it.
+  if (testRunning()) sendCommand(cmd::kStop);
   // Closing would lose an unsaved recording: ask, and stay open unless it was saved or let go.
   if (records_.store.saved.load(std::memory_order_acquire) == 0) {
     switch (askQuestion(this, msg::kDataNotSaved, true)) {

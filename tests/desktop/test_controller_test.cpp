@@ -226,6 +226,35 @@ TEST(PlateTests, StopKeepsTheSamplesAndTheSavedFlagSoTheQuestionComesOnlyWhenItW
   }
 }
 
+TEST(PlateTests, ClosingTheWindowDuringATestStopsItBeforeAnythingIsAskedOrSaved) {
+  for (const bool unsaved : {false, true}) {
+    PlateFixture f;
+    f.start("");
+    f.perform(0, 10);
+    ASSERT_TRUE(waitUntil([&] { return f.store().sampleCount.load() > 200; }, 5000));
+    if (unsaved) f.store().saved = 0;
+    ModalScript script;
+    bool stoppedWhenAsked = false;
+    if (unsaved) {
+      script.then([&](QWidget* w) {
+        stoppedWhenAsked = !f.tests().testRunning() && !f.tests().plate().running();
+        static_cast<QMessageBox*>(w)->button(QMessageBox::Cancel)->click();
+      });
+    }
+    f.frame().close();
+    EXPECT_TRUE(script.done()) << unsaved;
+    EXPECT_FALSE(f.tests().testRunning()) << unsaved;
+    EXPECT_FALSE(f.tests().plate().running()) << unsaved;
+    EXPECT_EQ(f.store().recordingAvailable.load(), 1) << unsaved;
+    if (unsaved) {
+      EXPECT_TRUE(stoppedWhenAsked);
+      EXPECT_TRUE(f.frame().isVisible()) << "Cancel keeps the window";
+    } else {
+      EXPECT_FALSE(f.frame().isVisible());
+    }
+  }
+}
+
 TEST(PlateTests, AnAbsentPlateIsReportedEverywhereAndThePreviousRecordingStays) {
   PlateFixture f;
   auto recording = testing::forceRecording(1500);
