@@ -157,6 +157,25 @@ TEST(PowerDialog, TimeIsAnIntegerFromOneTo61BeforeAnythingStarts) {
   EXPECT_EQ(q.app.powerTestTime, 5) << "Cancel keeps the time";
 }
 
+TEST(PowerDialog, APlateThatFallsSilentEndsTheWeighingWithErrorAndGoIsOfferedAgain) {
+  QuietPlate q;
+  WeighingSession weighing(q.plate, q.recording, q.calibration);
+  CWeightDlg dialog(weighing, q.app);
+  dialog.show();
+  press(&dialog, CWeightDlg::kGo);
+  ASSERT_EQ(testing::lineText(&dialog, CWeightDlg::kStatus), "In progress");
+  EXPECT_FALSE(dialog.control(CWeightDlg::kGo)->isEnabled());
+  ModalScript script;
+  // The dialog itself is the first modal widget the script meets; the message box comes over it.
+  script.then([&dialog](QWidget* w) { EXPECT_EQ(w, &dialog); }).answer(QMessageBox::Ok);
+  ASSERT_TRUE(testing::waitUntil([&] { return script.done(); }, 8000));
+  EXPECT_EQ(script.messages, std::vector<std::string>{"Error in communication"});
+  EXPECT_EQ(testing::lineText(&dialog, CWeightDlg::kStatus), "Error");
+  EXPECT_TRUE(dialog.control(CWeightDlg::kGo)->isEnabled());
+  EXPECT_FALSE(dialog.control(kIdOk)->isEnabled());
+  EXPECT_FALSE(q.plate.running());
+}
+
 TEST(SimulatedSubjectDialog, FieldsKeepTheSimulationsLimits) {
   struct Case {
     int32_t field;
