@@ -112,8 +112,8 @@ TEST_F(MainFrameTest, CommandsAreEnabledByTheirRulesAndALaterRouteTakesOver) {
                      cmd::kGraphSetup, cmd::kAbout, cmd::kPrint, cmd::kPrintPreview, cmd::kPrintSetup, cmd::kPerform,
                      cmd::kPowerPerform, cmd::kCheck, cmd::kCalibration})
     EXPECT_TRUE(frame().action(id)->isEnabled()) << id;
-  for (int32_t id : {cmd::kDigitalReport, cmd::kCurveGraph, cmd::kBarGraph, cmd::kRepetitionReport,
-                     cmd::kSummaryReport, cmd::kHeightReport})
+  for (int32_t id : {cmd::kDigitalReport, cmd::kCurveGraph, cmd::kBarGraph, cmd::kRepetitionReport, cmd::kSummaryReport,
+                     cmd::kHeightReport})
     EXPECT_FALSE(frame().action(id)->isEnabled()) << id;
 
   frame().openFile(QString::fromStdString(forceFile()));
