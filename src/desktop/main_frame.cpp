@@ -121,9 +121,10 @@ CMainFrame::CMainFrame(SharedRecords records, RecentFileList& recentFiles, QWidg
   updateCommandStates();
   resize(900, 620);
 
-  // Escape is STOP while a test runs.
-  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-  connect(escape, &QShortcut::activated, this, [this] {
+  // Escape is STOP while a test runs; otherwise the key is left to the widgets.
+  stopKey_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  stopKey_->setEnabled(false);
+  connect(stopKey_, &QShortcut::activated, this, [this] {
     if (testRunning()) sendCommand(cmd::kStop);
   });
 }
@@ -223,6 +224,7 @@ void CMainFrame::updateCommandStates() {
                     (!it->second.enabled || it->second.enabled()));
   }
   for (QAction* recent : recentActions_) recent->setEnabled(!testing);
+  if (stopKey_ != nullptr) stopKey_->setEnabled(testing);
 }
 
 void CMainFrame::showSimulatedPlate(SimulatedTransportFactory& simulation) {

@@ -17,6 +17,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QShortcut;
 class QVBoxLayout;
 
 namespace velkora {
@@ -114,6 +115,7 @@ class CMainFrame final : public QMainWindow {
   DialogBar* bar_ = nullptr;
   CVelkoraView* view_ = nullptr;
   SimulatedPlateMenu* plateMenu_ = nullptr;
+  QShortcut* stopKey_ = nullptr;
   std::function<void()> playStartSound_;
   std::function<bool()> testRunning_;
 };
