@@ -37,6 +37,9 @@ class UsbPlateTransport final : public PlateTransport {
   TransportStatus open() override;
   ReadResult read(uint8_t* buffer, size_t capacity, std::chrono::milliseconds timeout) override;
   void close() override;
+  void wake() override {
+    if (line_) line_->wake();
+  }
 
  private:
   PlateDevicePaths paths_;

@@ -45,6 +45,7 @@ void PlateLink::stopLink() {
   if (!running()) return;
   if (reader_.joinable()) {
     stopRequest_.store(true, std::memory_order_release);
+    if (transport_) transport_->wake();
     reader_.join();
   }
   if (transport_) {

@@ -36,6 +36,9 @@ class PlateTransport {
   virtual ReadResult read(uint8_t* buffer, size_t capacity, std::chrono::milliseconds timeout) = 0;
   // Closes the device; safe to call when it is not open.
   virtual void close() = 0;
+  // Makes a read that is waiting now (or the next one) return at once. Called from another thread
+  // by the link's stop, so stopping never waits for the read's timeout.
+  virtual void wake() {}
   // Whether the device is there: opens it and closes it again at once.
   virtual bool probe() {
     if (open() != TransportStatus::Ok) return false;

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -73,6 +74,11 @@ TransportStatus SerialLine::open() {
   // Only one program reads the plate at a time (root can still open it, which is fine).
   (void)::ioctl(fd, TIOCEXCL);
   ::tcflush(fd, TCIOFLUSH);  // start from the bytes that arrive from now on
+  wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (wakeFd_ < 0) {
+    ::close(fd);
+    return TransportStatus::Io;
+  }
   fd_ = fd;
   return TransportStatus::Ok;
 }
@@ -80,10 +86,16 @@ TransportStatus SerialLine::open() {
 ReadResult SerialLine::read(uint8_t* buffer, size_t capacity, std::chrono::milliseconds timeout) {
   if (fd_ < 0) return {TransportStatus::Io, 0};
   const int waitMs = static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(timeout.count(), 0, 50));
-  pollfd pfd{fd_, POLLIN, 0};
-  const int ready = ::poll(&pfd, 1, waitMs);
+  pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+  const int ready = ::poll(fds, 2, waitMs);
   if (ready < 0) return {errno == EINTR ? TransportStatus::Timeout : TransportStatus::Io, 0};
   if (ready == 0) return {TransportStatus::Timeout, 0};
+  if ((fds[1].revents & POLLIN) != 0) {
+    uint64_t count = 0;
+    (void)!::read(wakeFd_, &count, sizeof count);  // woken: the caller looks at its stop request
+    return {TransportStatus::Timeout, 0};
+  }
+  const pollfd& pfd = fds[0];
 
   if ((pfd.revents & POLLIN) != 0) {
     const ssize_t got = ::read(fd_, buffer, std::min(capacity, kSerialReadChunk));
@@ -97,10 +109,18 @@ ReadResult SerialLine::read(uint8_t* buffer, size_t capacity, std::chrono::milli
   return {TransportStatus::Timeout, 0};
 }
 
+void SerialLine::wake() {
+  if (wakeFd_ < 0) return;
+  const uint64_t one = 1;
+  (void)!::write(wakeFd_, &one, sizeof one);
+}
+
 void SerialLine::close() {
   if (fd_ < 0) return;
   ::close(fd_);
   fd_ = -1;
+  if (wakeFd_ >= 0) ::close(wakeFd_);
+  wakeFd_ = -1;
 }
 
 }  // namespace velkora

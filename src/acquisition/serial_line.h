@@ -21,6 +21,7 @@ class SerialLine final : public PlateTransport {
   TransportStatus open() override;
   ReadResult read(uint8_t* buffer, size_t capacity, std::chrono::milliseconds timeout) override;
   void close() override;
+  void wake() override;
 
   const std::string& path() const { return path_; }
   bool isOpen() const { return fd_ >= 0; }
@@ -28,6 +29,7 @@ class SerialLine final : public PlateTransport {
  private:
   std::string path_;
   int fd_ = -1;
+  int wakeFd_ = -1;  // an eventfd polled beside the line; wake() makes it readable
 };
 
 }  // namespace velkora

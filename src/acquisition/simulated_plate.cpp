@@ -323,13 +323,28 @@ TransportStatus SimulatedPlateTransport::open() {
   return TransportStatus::Ok;
 }
 
+bool SimulatedPlateTransport::waitUntil(std::chrono::steady_clock::time_point until) {
+  std::unique_lock lock(wakeMutex_);
+  const bool woken = wakeUp_.wait_until(lock, until, [&] { return woken_; });
+  woken_ = false;
+  return !woken;
+}
+
+void SimulatedPlateTransport::wake() {
+  {
+    std::lock_guard lock(wakeMutex_);
+    woken_ = true;
+  }
+  wakeUp_.notify_all();
+}
+
 ReadResult SimulatedPlateTransport::read(uint8_t* buffer, size_t capacity, std::chrono::milliseconds timeout) {
   using namespace std::chrono;
   if (!open_) return {TransportStatus::Io, 0};
   if (plug_ && plug_->unplugs() != unplugsAtOpen_) return {TransportStatus::Disconnected, 0};
   const Scenario& s = plate_.scenario();
   if (s.kind == ScenarioKind::Silent) {
-    std::this_thread::sleep_for(std::min(timeout, milliseconds(50)));
+    waitUntil(steady_clock::now() + std::min(timeout, milliseconds(50)));
     return {TransportStatus::Timeout, 0};
   }
   int64_t end = INT64_MAX;
@@ -346,7 +361,7 @@ ReadResult SimulatedPlateTransport::read(uint8_t* buffer, size_t capacity, std::
     if (due() - nextMs_ < kRealTimeChunk) {
       const auto chunkDue = start_ + milliseconds(nextMs_ + kRealTimeChunk);
       const auto deadline = steady_clock::now() + std::min(timeout, milliseconds(50));
-      std::this_thread::sleep_until(std::min(chunkDue, deadline));
+      if (!waitUntil(std::min(chunkDue, deadline))) return {TransportStatus::Timeout, 0};
     }
     frames = std::min(frames, due() - nextMs_);
     if (frames <= 0) return {TransportStatus::Timeout, 0};

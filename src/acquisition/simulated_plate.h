@@ -25,8 +25,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -139,6 +141,7 @@ class SimulatedPlateTransport final : public PlateTransport {
   TransportStatus open() override;
   ReadResult read(uint8_t* buffer, size_t capacity, std::chrono::milliseconds timeout) override;
   void close() override { open_ = false; }
+  void wake() override;
   bool probe() override { return plate_.scenario().kind != ScenarioKind::Absent && (!plug_ || plug_->plugged()); }
 
   const Scenario& scenario() const { return plate_.scenario(); }
@@ -152,6 +155,13 @@ class SimulatedPlateTransport final : public PlateTransport {
   bool open_ = false;
   int64_t nextMs_ = 0;
   std::chrono::steady_clock::time_point start_{};
+  // A read waits for its frames here; wake() ends the wait.
+  std::mutex wakeMutex_;
+  std::condition_variable wakeUp_;
+  bool woken_ = false;
+
+  // Waits until `until` or a wake(); false when woken.
+  bool waitUntil(std::chrono::steady_clock::time_point until);
 };
 
 // The USB plate replaced by the simulation; serial ports still go to `serial`. The purpose, the

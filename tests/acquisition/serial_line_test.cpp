@@ -5,8 +5,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
+#include <vector>
 
 #include "acquisition/link_fakes.h"
+#include "acquisition/simulated_plate.h"
 
 namespace velkora {
 namespace {
@@ -92,6 +95,33 @@ TEST(SerialLine, StopWithASilentPlateReturnsWithinAHundredMilliseconds) {
   EXPECT_LT(stops[2], 100.0);
   EXPECT_LT(stops.back(), 2000.0);
   EXPECT_EQ(t.rig.rec().sampleCount.load(), 0);
+}
+
+// A read that waits for a silent plate returns as soon as the link's stop wakes it, on the serial
+// line and on the simulated plate alike, instead of sitting out its timeout.
+TEST(SerialLine, WakeEndsAWaitingReadAtOnce) {
+  PseudoTerminal pty;
+  SerialLine line(pty.slavePath());
+  ASSERT_EQ(line.open(), TransportStatus::Ok);
+  SimulatedPlateTransport silent(Scenario{.kind = ScenarioKind::Silent}, SimulationClock::RealTime);
+  ASSERT_EQ(silent.open(), TransportStatus::Ok);
+  for (PlateTransport* transport : {static_cast<PlateTransport*>(&line), static_cast<PlateTransport*>(&silent)}) {
+    std::vector<double> waits;
+    for (int round = 0; round < 5; ++round) {
+      std::thread waker([&] {
+        std::this_thread::sleep_for(milliseconds(5));
+        transport->wake();
+      });
+      uint8_t buffer[16];
+      const auto before = steady_clock::now();
+      const ReadResult got = transport->read(buffer, sizeof buffer, milliseconds(50));
+      waits.push_back(duration<double, std::milli>(steady_clock::now() - before).count());
+      waker.join();
+      EXPECT_EQ(got.status, TransportStatus::Timeout);
+    }
+    std::sort(waits.begin(), waits.end());
+    EXPECT_LT(waits[2], 30.0) << "the read waited for its timeout of 50 ms";
+  }
 }
 
 TEST(SerialLine, OpenFailuresAndReadsOfAClosedLine) {
