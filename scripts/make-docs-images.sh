@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Draws the pictures README shows (docs/images/) with velkora-cli alone, from tests recorded on the
-# simulated plate: the curve graph of a power test, the bar graph of a force test counted in
-# repetitions, and the first printed page of that test's digital report in intervals of 200 ms. The pictures are
-# committed; run this after a change of the drawing, with velkora-cli built (Qt build), e.g.
+# Draws the pictures README shows (docs/images/) from tests recorded on the simulated plate: with
+# velkora-cli the curve graph of a power test, the bar graph of a force test counted in repetitions
+# and the first printed page of that test's digital report in intervals of 200 ms; and grabs of the
+# program's window and dialogs (window-*.png, dialog-*.png) taken by the ui test program beside
+# velkora-cli. The pictures are committed; run this after a change of the drawing, with the Qt build
+# made, e.g.
 #   scripts/make-docs-images.sh [path/to/velkora-cli]
 set -euo pipefail
 
@@ -37,4 +39,11 @@ record --force-reps 8 --start-force 50 --simulate=pushes:8:1400:350:500:300,fast
 "$cli" plot "$work/pushes.vkr" --bars --size 900x480 --output "$out/bar-graph.png"
 "$cli" print "$work/pushes.vkr" --view digital --interval 200 --output "$out/report-page.png"
 
-echo "make-docs-images: wrote curve-graph.png, bar-graph.png and report-page.png to $out"
+# The window and its dialogs, grabbed from the program itself on the simulated plate.
+tests="$(dirname "$cli")/velkora_ui_tests"
+if [ -x "$tests" ]; then
+  VELKORA_DOC_IMAGES="$out" "$tests" --gtest_also_run_disabled_tests --gtest_filter='DocumentationImages.*' >"$work/grab.log" 2>&1 ||
+    { cat "$work/grab.log" >&2; exit 1; }
+fi
+
+echo "make-docs-images: wrote the pictures to $out"

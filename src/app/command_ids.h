@@ -20,6 +20,7 @@ inline constexpr int32_t kSetup = 32776;
 inline constexpr int32_t kGraphSetup = 32783;
 inline constexpr int32_t kCalibration = 32774;
 inline constexpr int32_t kAbout = 57664;
+inline constexpr int32_t kUserGuide = 57670;
 
 // View: tests.
 inline constexpr int32_t kPerform = 32772;

@@ -28,6 +28,8 @@ inline constexpr std::string_view kEnterIntegerBetween = "Please enter an intege
 // %1 is the field's length limit.
 inline constexpr std::string_view kEnterNoMoreThan = "Please enter no more than %1 characters.";
 inline constexpr std::string_view kMaximumAboveMinimum = "The maximum must be greater than the minimum.";
+// The Help command when no copy of the user guide is found.
+inline constexpr std::string_view kUserGuideMissing = "The user guide was not found.";
 }  // namespace msg
 
 // Replaces every "%1" in a message template by the argument.

@@ -61,6 +61,16 @@ ProgramPaths resolveProgramPaths(const std::string& executablePath, bool program
   return paths;
 }
 
+std::string findUserGuide(const std::string& programDirectory) {
+  const std::string dir = withSeparator(programDirectory);
+  for (const char* candidate : {"../share/doc/velkora/README.md", "README.md", "../../README.md"}) {
+    std::error_code error;
+    const std::filesystem::path path = std::filesystem::path(dir + candidate).lexically_normal();
+    if (std::filesystem::is_regular_file(path, error)) return path.string();
+  }
+  return {};
+}
+
 bool ensureDirectory(const std::string& directory) {
   std::error_code error;
   if (std::filesystem::is_directory(directory, error)) return true;

@@ -44,6 +44,11 @@ bool keepsFilesBesideProgram(const std::string& programDirectory);
 ProgramPaths resolveProgramPaths(const std::string& executablePath, bool programDirectoryWritable,
                                  const UserLocations& user);
 
+// The user guide (README.md) of this program: the installed copy (share/doc/velkora beside the
+// program's "bin"), the one of an unpacked copy beside the program, or the one of the source tree a
+// build folder ("build/bin") lies in. Empty when there is none.
+std::string findUserGuide(const std::string& programDirectory);
+
 // Creates a folder and its missing parents; true when it exists afterwards.
 bool ensureDirectory(const std::string& directory);
 

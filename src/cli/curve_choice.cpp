@@ -81,7 +81,7 @@ void CurveChoice::define(CLI::App& command, RangeRole role) {
 
 bool CurveChoice::given() const { return !firstGivenName().empty(); }
 
-std::string_view CurveChoice::firstGivenName() const {
+std::string CurveChoice::firstGivenName() const {
   for (const CLI::Option* option : {firstOption_, lastOption_, y1Option_, y2Option_})
     if (option != nullptr && option->count() > 0) return option->get_name();
   return {};

@@ -48,7 +48,7 @@ class CurveChoice {
   // Whether any of the options was given (commands that draw no curve refuse them).
   bool given() const;
   // The first of the given options, for a message: "--from", "--y1", ...
-  std::string_view firstGivenName() const;
+  std::string firstGivenName() const;
 
   CLI::Option* y1Option() const { return y1Option_; }
   CLI::Option* y2Option() const { return y2Option_; }

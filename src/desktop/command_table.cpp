@@ -26,6 +26,7 @@ constexpr CommandEntry kCommands[] = {
     {cmd::kSetup, "Setup", "", "Setup", "Setup", ":/icons/setup.svg"},
     {cmd::kGraphSetup, "Graph setup", "", "Graph setup", "Graph setup", ":/icons/graph_setup.svg"},
     {cmd::kCalibration, "Calibration", "", "Calibration", "Calibration", ":/icons/calibration.svg"},
+    {cmd::kUserGuide, "&User Guide", "F1", "Show the user guide", "User Guide", ""},
     {cmd::kAbout, "&About", "", "Display program information, version number and copyright", "About",
      ":/icons/about.svg"},
 };

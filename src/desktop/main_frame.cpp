@@ -28,6 +28,7 @@
 #include "desktop/resources_init.h"
 #include "desktop/simulated_plate_menu.h"
 #include "desktop/velkora_doc.h"
+#include "desktop/user_guide.h"
 #include "desktop/velkora_view.h"
 #include "storage/measurement_file.h"
 #include "view/view_state.h"
@@ -59,7 +60,7 @@ const std::vector<MenuEntry>& menuLayout() {
         cmd::kHeightReport}},
       {"Setup", {cmd::kSetup, cmd::kGraphSetup}},
       {"Calibration", {cmd::kCalibration}},
-      {"About", {cmd::kAbout}},
+      {"About", {cmd::kUserGuide, 0, cmd::kAbout}},
   };
   return menus;
 }
@@ -193,6 +194,7 @@ void CMainFrame::routeFrameCommands() {
   route(cmd::kGraphSetup, [this] { graphSetup(); });
   route(cmd::kSetup, [this] { setup(); });
   route(cmd::kAbout, [this] { about(); });
+  route(cmd::kUserGuide, [this] { showUserGuide(this, records_.paths.programDirectory); });
 }
 
 QAction* CMainFrame::action(int32_t id) const {

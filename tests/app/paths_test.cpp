@@ -63,6 +63,14 @@ TEST(Paths, WritabilityIsTriedAndFoldersAreMadeWithTheirParents) {
   EXPECT_TRUE(isInstalledProgram(dir.file("usr/bin/")));
   EXPECT_FALSE(keepsFilesBesideProgram(dir.file("usr/bin/")));
 
+  // Its user guide is the installed copy; a build folder finds the one of its source tree.
+  EXPECT_EQ(findUserGuide(dir.file("usr/bin/")), "");
+  testing::writeFile(dir.file("usr/share/doc/velkora/README.md"), "guide");
+  EXPECT_EQ(findUserGuide(dir.file("usr/bin/")), dir.file("usr/share/doc/velkora/README.md"));
+  std::filesystem::create_directories(dir.file("src/build/bin"));
+  testing::writeFile(dir.file("src/README.md"), "guide");
+  EXPECT_EQ(findUserGuide(dir.file("src/build/bin")), dir.file("src/README.md"));
+
   EXPECT_TRUE(ensureDirectory(dir.file("a/b/DATA")));
   EXPECT_TRUE(std::filesystem::is_directory(dir.file("a/b/DATA")));
   EXPECT_TRUE(ensureDirectory(dir.file("a/b/DATA")));

@@ -10,7 +10,9 @@
 #include <QComboBox>
 #include <QIcon>
 #include <QMenuBar>
+#include <QTextBrowser>
 #include <QToolBar>
+#include <filesystem>
 
 #include "app/command_ids.h"
 #include "desktop/command_table.h"
@@ -304,6 +306,37 @@ TEST_F(MainFrameTest, RecentFilesAreListedUnderFileAndOpenAgain) {
     if (item->text().toStdString() == "&2 " + force) item->trigger();
   EXPECT_EQ(store().testKind, TestKind::Force);
   EXPECT_EQ(fixture.records.paths.currentFilePath, force);
+}
+
+}  // namespace
+}  // namespace velkora
+
+namespace velkora {
+namespace {
+
+// The Help command shows the guide a program finds beside itself, with its text, or says there is none.
+TEST(UserGuide, HelpShowsTheInstalledGuideOrSaysItIsMissing) {
+  UiFixture fixture;
+  fixture.start();
+  CMainFrame& frame = *fixture.app->mainFrame();
+  {
+    ModalScript script;
+    script.answer(QMessageBox::Ok);
+    frame.sendCommand(cmd::kUserGuide);
+    ASSERT_EQ(script.messages, std::vector<std::string>{"The user guide was not found."});
+  }
+  std::filesystem::create_directories(fixture.root.file("share/doc/velkora"));
+  testing::writeFile(fixture.root.file("share/doc/velkora/README.md"), "# Velkora\n\nPut the subject on the plate.\n");
+  std::string shown;
+  ModalScript script;
+  script.then([&](QWidget* w) {
+    auto* browser = w->findChild<QTextBrowser*>();
+    ASSERT_NE(browser, nullptr);
+    shown = browser->toPlainText().toStdString();
+    static_cast<QDialog*>(w)->reject();
+  });
+  frame.sendCommand(cmd::kUserGuide);
+  EXPECT_NE(shown.find("Put the subject on the plate."), std::string::npos) << shown;
 }
 
 }  // namespace

@@ -1,0 +1,115 @@
+// The pictures of the user guide (docs/images/window-*.png, dialog-*.png), taken from the program
+// itself on the simulated plate. Disabled in normal runs; scripts/make-docs-images.sh runs it with
+// VELKORA_DOC_IMAGES set to the folder the pictures go to.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "desktop/plate_fixture.h"
+#include "storage/configuration_file.h"
+
+namespace velkora::testing {
+namespace {
+
+QString imageFolder() { return QString::fromLocal8Bit(qgetenv("VELKORA_DOC_IMAGES")); }
+
+void savePicture(QWidget& widget, const char* name) {
+  QApplication::processEvents();
+  const QString path = imageFolder() + QLatin1Char('/') + QString::fromLatin1(name) + QStringLiteral(".png");
+  EXPECT_TRUE(widget.grab().save(path)) << path.toStdString();
+}
+
+// A plate calibrated close to 1 N per count, as the simulated plate is, so the figures read true
+// and start-up shows no calibration warning.
+void startCalibrated(PlateFixture& f, const std::string& scenario) {
+  CalibrationSet plate;
+  plate.coefficientVertical = 1.0001f;
+  plate.coefficientHorizontal = 1.0001f;
+  saveConfiguration(f.ui.configPath(), AppSettings{}, plate, GraphSettings{});
+  f.ui.startAsIs(simulated(scenario));
+  f.ui.records.subject.name = "Ann Lee";
+  f.frame().resize(1000, 700);
+  f.frame().show();
+}
+
+TEST(DocumentationImages, DISABLED_WindowAndDialogs) {
+  if (imageFolder().isEmpty()) GTEST_SKIP() << "VELKORA_DOC_IMAGES names the folder for the pictures";
+
+  {  // A power test through the Power dialog, its curve graph and its reports.
+    PlateFixture f;
+    startCalibrated(f, ",fast");
+    ModalScript script;
+    script.then([](QWidget* w) {
+      auto* dialog = qobject_cast<CWeightDlg*>(w);
+      ASSERT_NE(dialog, nullptr);
+      type(dialog, CWeightDlg::kTime, "4");
+      press(dialog, CWeightDlg::kGo);
+      ASSERT_TRUE(waitUntil([&] { return dialog->control(kIdOk)->isEnabled(); }, 10000));
+      savePicture(*dialog, "dialog-power");
+      press(dialog, kIdOk);
+    });
+    f.frame().action(cmd::kPowerPerform)->trigger();
+    ASSERT_TRUE(f.waitForEnd(20000));
+    ASSERT_EQ(f.mode(), DisplayMode::CurveGraph);
+    savePicture(f.frame(), "window-curve-graph");
+    f.frame().sendCommand(cmd::kDigitalReport);
+    savePicture(f.frame(), "window-digital-report");
+    f.frame().sendCommand(cmd::kHeightReport);
+    savePicture(f.frame(), "window-height-report");
+  }
+  {  // A force test of five repetitions and its bar graph; the Perform dialog on the way.
+    PlateFixture f;
+    startCalibrated(f, ",fast");
+    ASSERT_TRUE(f.tests().plate().simulation()->setSubject({.pushCount = 5}));
+    ModalScript script;
+    script.then([](QWidget* w) {
+      auto* dialog = qobject_cast<PerformDlg*>(w);
+      ASSERT_NE(dialog, nullptr);
+      press(dialog, PerformDlg::kRepetitions);
+      type(dialog, PerformDlg::kValue, "5");
+      savePicture(*dialog, "dialog-perform");
+      press(dialog, kIdOk);
+    });
+    f.frame().action(cmd::kPerform)->trigger();
+    ASSERT_TRUE(f.waitForEnd(20000));
+    ASSERT_EQ(f.mode(), DisplayMode::BarGraph);
+    f.frame().sendCommand(cmd::kNextRepetition);
+    savePicture(f.frame(), "window-bar-graph");
+  }
+  {  // A force test in time mode while it runs, on the plate's real clock.
+    PlateFixture f;
+    startCalibrated(f, "");
+    f.perform(0, 6);
+    ASSERT_TRUE(f.tests().testRunning());
+    waitUntil([] { return false; }, 3500);
+    savePicture(f.frame(), "window-live-test");
+    f.frame().sendCommand(cmd::kStop);
+    ASSERT_TRUE(f.waitForEnd());
+  }
+  {  // The calibration dialog after its three steps.
+    PlateFixture f;
+    startCalibrated(f, ",fast");
+    ModalScript script;
+    script.then([](QWidget* w) {
+      auto* dialog = qobject_cast<CCalibDlg*>(w);
+      ASSERT_NE(dialog, nullptr);
+      type(dialog, CCalibDlg::kWeight, "20");
+      const std::pair<int32_t, int32_t> steps[] = {{CCalibDlg::kOffsetGo, CCalibDlg::kOffsetResult},
+                                                   {CCalibDlg::kVerticalGo, CCalibDlg::kVerticalResult},
+                                                   {CCalibDlg::kHorizontalGo, CCalibDlg::kHorizontalResult}};
+      for (const auto& [go, result] : steps) {
+        press(dialog, go);
+        ASSERT_TRUE(waitUntil([&] { return lineText(dialog, result) == "Done"; }, 10000));
+      }
+      savePicture(*dialog, "dialog-calibration");
+      dialog->reject();
+    });
+    f.frame().action(cmd::kCalibration)->trigger();
+    EXPECT_TRUE(script.done());
+  }
+}
+
+}  // namespace
+}  // namespace velkora::testing
