@@ -99,8 +99,9 @@ TEST(DocumentationImages, DISABLED_WindowAndDialogs) {
       const std::pair<int32_t, int32_t> steps[] = {{CCalibDlg::kOffsetGo, CCalibDlg::kOffsetResult},
                                                    {CCalibDlg::kVerticalGo, CCalibDlg::kVerticalResult},
                                                    {CCalibDlg::kHorizontalGo, CCalibDlg::kHorizontalResult}};
-      for (const auto& [go, result] : steps) {
-        press(dialog, go);
+      for (const auto& step : steps) {
+        const int32_t result = step.second;
+        press(dialog, step.first);
         ASSERT_TRUE(waitUntil([&] { return lineText(dialog, result) == "Done"; }, 10000));
       }
       savePicture(*dialog, "dialog-calibration");
