@@ -3,7 +3,13 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileInfo>
+#include <QImage>
+#include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextFragment>
+#include <QTextImageFormat>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -12,6 +18,30 @@
 #include "desktop/message_box.h"
 
 namespace velkora {
+namespace {
+
+constexpr int kPictureWidth = 820;  // pixels; the guide's window shows a picture whole
+
+// Scales every picture wider than `width` down to it, keeping its proportions.
+void fitPictures(QTextDocument& document, int width) {
+  for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+      const QTextFragment fragment = it.fragment();
+      QTextImageFormat image = fragment.charFormat().toImageFormat();
+      if (!image.isValid()) continue;
+      const QImage picture = document.resource(QTextDocument::ImageResource, QUrl(image.name())).value<QImage>();
+      if (picture.isNull() || picture.width() <= width) continue;
+      image.setWidth(width);
+      image.setHeight(static_cast<qreal>(picture.height()) * width / picture.width());
+      QTextCursor cursor(&document);
+      cursor.setPosition(fragment.position());
+      cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
+      cursor.setCharFormat(image);
+    }
+  }
+}
+
+}  // namespace
 
 void showUserGuide(QWidget* parent, const std::string& programDirectory) {
   const std::string path = findUserGuide(programDirectory);
@@ -29,6 +59,7 @@ void showUserGuide(QWidget* parent, const std::string& programDirectory) {
   const QString file = QString::fromStdString(path);
   browser->setSearchPaths({QFileInfo(file).absolutePath()});
   browser->setSource(QUrl::fromLocalFile(file), QTextDocument::MarkdownResource);
+  fitPictures(*browser->document(), kPictureWidth);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
   QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
   auto* layout = new QVBoxLayout(&dialog);
