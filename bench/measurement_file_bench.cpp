@@ -42,7 +42,7 @@ struct FullFile {
 void BM_SaveFullFile(benchmark::State& state) {
   FullFile f;
   for (auto _ : state) {
-    if (!saveMeasurement(f.path, *f.store, f.subject, f.messages)) state.SkipWithError("save failed");
+    if (!writeMeasurementFile(f.path, *f.store, f.subject, f.messages)) state.SkipWithError("save failed");
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
                           static_cast<int64_t>(std::filesystem::file_size(f.path)));
@@ -51,11 +51,11 @@ BENCHMARK(BM_SaveFullFile)->Unit(benchmark::kMillisecond);
 
 void BM_LoadFullFile(benchmark::State& state) {
   FullFile f;
-  if (!saveMeasurement(f.path, *f.store, f.subject, f.messages)) std::abort();
+  if (!writeMeasurementFile(f.path, *f.store, f.subject, f.messages)) std::abort();
   auto target = std::make_unique<MeasurementStore>();
   SubjectInfo subject;
   for (auto _ : state) {
-    if (!loadMeasurement(f.path, TestKind::Force, *target, subject, f.messages)) state.SkipWithError("load failed");
+    if (!readMeasurementFile(f.path, TestKind::Force, *target, subject, f.messages)) state.SkipWithError("load failed");
     benchmark::DoNotOptimize(target->channels.vertical[kMaxSamples - 1]);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *

@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "app/measurement_use_cases.h"
+#include "app/program_records.h"
 #include "reports/digital_reports.h"
 #include "reports/jump_analysis.h"
 #include "reports/report_export.h"
@@ -88,17 +90,15 @@ void BM_OpenPowerFileToJumpReports(benchmark::State& state) {
   {
     auto source = fullRecording(TestKind::Power);
     SubjectInfo subject{"Katarina Horvat", 0, 30, 64, 171, "", "", ""};
-    if (!saveMeasurement(path, *source, subject, messages)) std::abort();
+    if (!writeMeasurementFile(path, *source, subject, messages)) std::abort();
   }
-  auto store = std::make_unique<MeasurementStore>();
-  store->testKind = TestKind::Power;
-  SubjectInfo subject;
+  auto records = std::make_unique<ProgramRecords>();
   DigitalReport summary;
   DigitalReport height;
   for (auto _ : state) {
-    if (!loadMeasurement(path, TestKind::Power, *store, subject, messages)) state.SkipWithError("load failed");
-    fillSummaryReport(*store, summary);
-    fillHeightReport(*store, height);
+    if (!openMeasurement(records->shared(), path, TestKind::Power, messages)) state.SkipWithError("load failed");
+    fillSummaryReport(records->store, summary);
+    fillHeightReport(records->store, height);
     benchmark::DoNotOptimize(height.rows.cell(0, 1).data());
   }
   std::error_code ec;

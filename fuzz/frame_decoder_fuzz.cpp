@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "acquisition/frame_decoder.h"
-#include "acquisition/power_test.h"
+#include "acquisition/power_exercise.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "acquisition/simulated_plate.h"
 #include "bench_main.h"
-#include "desktop/painting/qpainter_device_context.h"
+#include "painting/qpainter_device_context.h"
 #include "view/curve_graph.h"
 #include "view/screen_drawing.h"
 #include "view/screen_layout.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "bench_main.h"
-#include "desktop/painting/graph_files.h"
+#include "painting/graph_files.h"
 #include "reports/digital_reports.h"
 
 namespace {

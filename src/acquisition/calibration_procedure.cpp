@@ -1,6 +1,6 @@
 #include "acquisition/calibration_procedure.h"
 
-#include "acquisition/test_parameters.h"
+#include "acquisition/exercise_limits.h"
 
 namespace velkora {
 

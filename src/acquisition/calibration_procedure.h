@@ -10,7 +10,7 @@
 
 #include "acquisition/measurement_store.h"
 #include "acquisition/plate_system.h"
-#include "app/settings.h"
+#include "model/settings.h"
 
 namespace velkora {
 
@@ -87,8 +87,6 @@ class CalibrationProcedure {
   bool completed(CalibrationStep step) const { return completed_[index(step)]; }
   // The step that completed last: -1 none, 0 offset, 1 vertical, 2 horizontal.
   int32_t stepReached() const { return stepReached_; }
-  bool stepRunning() const { return running_; }
-  int32_t tickCount() const { return ticks_; }
   const PendingCalibration& pending() const { return pending_; }
 
  private:

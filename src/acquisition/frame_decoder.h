@@ -9,10 +9,9 @@
 #include <cstdint>
 
 #include "acquisition/measurement_store.h"
+#include "acquisition/repetition_rule.h"
 
 namespace velkora {
-
-inline constexpr int32_t kRepetitionThreshold = 70;  // offset-corrected vertical counts
 
 // Applies the active recording's offsets and mode to each frame.
 class SampleRecorder {
@@ -29,24 +28,10 @@ class SampleRecorder {
   void recordFrame(int32_t vertical, int32_t horizontal);
 
  private:
-  void clearRepetition() {
-    inRepetition_ = 0;
-    repMaxVertical_ = 0;
-    repMaxHorizontal_ = 0;
-    repSumVertical_ = 0;
-    repSumHorizontal_ = 0;
-    repSamples_ = 0;
-  }
-
   const CalibrationSet& calibration_;
   RepetitionTable& repetitions_;
   Recording* active_ = nullptr;
-  int32_t inRepetition_ = 0;
-  int32_t repMaxVertical_ = 0;
-  int32_t repMaxHorizontal_ = 0;
-  int32_t repSamples_ = 0;
-  int64_t repSumVertical_ = 0;  // 61000 samples of any 32-bit count fit
-  int64_t repSumHorizontal_ = 0;
+  RepetitionTracker tracker_;
 };
 
 class FrameDecoder {

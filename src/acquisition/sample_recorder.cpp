@@ -36,7 +36,7 @@ void SampleRecorder::recordFrame(int32_t vertical, int32_t horizontal) {
                          static_cast<double>(h) * static_cast<double>(calibration_.coefficientHorizontal);
     if (truncateToInt(force) < r->startThreshold) return;
     r->waiting.store(0, std::memory_order_release);
-    clearRepetition();
+    tracker_.reset();
     return;  // the frame that reached the start force is not stored
   }
 
@@ -58,37 +58,33 @@ void SampleRecorder::recordFrame(int32_t vertical, int32_t horizontal) {
         r->stopped.store(1, std::memory_order_release);
         return;
       }
-      if (v > kRepetitionThreshold) {
-        if (inRepetition_ == 0) {
+      const bool starting = !tracker_.inRepetition;
+      const int32_t peakVertical = tracker_.peakVertical;
+      const int32_t peakHorizontal = tracker_.peakHorizontal;
+      const RepetitionStep step = tracker_.feed(v, h);
+      if (step == RepetitionStep::Inside) {
+        if (starting) {
           // A new row starts from zero so it never shows a value left by an earlier test.
           repetitions_.peakVertical[k] = 0;
           repetitions_.peakHorizontal[k] = 0;
         }
-        inRepetition_ = 1;
-        if (v > repMaxVertical_) {
-          repMaxVertical_ = v;
+        if (tracker_.peakVertical != peakVertical)
           repetitions_.peakVertical[k] = truncateToInt(static_cast<float>(v) * calibration_.coefficientVertical);
-        }
-        repSumVertical_ += v;
-        repSamples_ += 1;
-        if (h > repMaxHorizontal_) {
-          repMaxHorizontal_ = h;
+        if (tracker_.peakHorizontal != peakHorizontal)
           repetitions_.peakHorizontal[k] = truncateToInt(static_cast<float>(h) * calibration_.coefficientHorizontal);
-        }
-        repSumHorizontal_ += h;
-      } else if (inRepetition_ == 1) {
+      } else if (step == RepetitionStep::Ended) {
         int32_t meanV = 0;
         int32_t meanH = 0;
-        if (repSamples_ != 0) {
-          meanV = truncateToInt(static_cast<float>(repetitionMean(repSumVertical_, repSamples_)) *
+        if (tracker_.samples != 0) {
+          meanV = truncateToInt(static_cast<float>(repetitionMean(tracker_.sumVertical, tracker_.samples)) *
                                 calibration_.coefficientVertical);
-          meanH = truncateToInt(static_cast<float>(repetitionMean(repSumHorizontal_, repSamples_)) *
+          meanH = truncateToInt(static_cast<float>(repetitionMean(tracker_.sumHorizontal, tracker_.samples)) *
                                 calibration_.coefficientHorizontal);
         }
         repetitions_.meanVertical[k] = meanV;
         repetitions_.meanHorizontal[k] = meanH;
         repetitions_.count.store(k + 1, std::memory_order_release);  // row first, then the count
-        clearRepetition();
+        tracker_.reset();
       }
       break;
     }

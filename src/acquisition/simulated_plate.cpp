@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "acquisition/frame_decoder.h"
+#include "model/number_text.h"
 
 namespace velkora {
 namespace {
@@ -47,14 +48,6 @@ double unweightingForce(double weight, int64_t t) {
 }
 
 // ---- scenario text ----
-
-bool parseNumber(std::string_view text, double& value) {
-  if (text.empty()) return false;
-  const char* first = text.data();
-  const char* last = first + text.size();
-  auto [ptr, ec] = std::from_chars(first, last, value);
-  return ec == std::errc() && ptr == last && std::isfinite(value);
-}
 
 struct Parameter {
   const char* name;
@@ -165,6 +158,35 @@ bool parseItem(std::string_view item, std::vector<Scenario>& out, std::string& e
 }
 
 }  // namespace
+
+std::string scenarioHelpText(size_t width, std::string_view indent) {
+  static constexpr std::string_view kText =
+      "Without SCENARIO the simulated subject does what each test asks. SCENARIO is "
+      "ITEM[/ITEM...][,fast], one item per start of the plate, with items empty, stand[:KG], "
+      "pushes[:COUNT[:PEAK_N[:MS[:HORIZONTAL_N[:PAUSE_MS]]]]], jump[:KG[:FLIGHT_MS[:QUIET_MS]]], mass[:KG], "
+      "hmass[:KG], calibration[:KG], silent, absent, unplug[:MS[:KG]]; \",fast\" sends the frames as fast as "
+      "they are read.";
+  std::string out;
+  size_t lineLength = 0;
+  size_t start = 0;
+  while (start < kText.size()) {
+    size_t end = kText.find(' ', start);
+    if (end == std::string_view::npos) end = kText.size();
+    const std::string_view word = kText.substr(start, end - start);
+    if (lineLength > 0 && lineLength + 1 + word.size() > width) {
+      out += '\n';
+      out += indent;
+      lineLength = indent.size();
+    } else if (lineLength > 0) {
+      out += ' ';
+      ++lineLength;
+    }
+    out += word;
+    lineLength += word.size();
+    start = end + 1;
+  }
+  return out;
+}
 
 bool parseSimulation(std::string_view text, SimulationPlan& plan, std::string& error) {
   SimulationPlan result;

@@ -79,6 +79,11 @@ struct SimulationPlan {
 // one-line reason in `error`.
 bool parseSimulation(std::string_view text, SimulationPlan& plan, std::string& error);
 
+// What --simulate takes, for the help of both programs: the syntax of SCENARIO in one sentence,
+// broken into lines of at most `width` characters, every line after the first starting with
+// `indent`, without a final line break.
+std::string scenarioHelpText(size_t width, std::string_view indent);
+
 // One scenario played on the model: forces and counts as pure functions of the time in ms.
 class SimulatedPlate {
  public:
@@ -92,8 +97,7 @@ class SimulatedPlate {
   // Writes `frames` frames starting at millisecond `firstMs` into out[0 .. 4 * frames).
   void fillFrames(int64_t firstMs, size_t frames, uint8_t* out) const;
 
-  // Jump phases: first sample in the air and first sample of the landing.
-  int64_t takeOffMs() const { return takeOff_; }
+  // The first sample of the jump's landing.
   int64_t touchDownMs() const { return takeOff_ + scenario_.flight; }
 
  private:
@@ -145,7 +149,6 @@ class SimulatedPlateTransport final : public PlateTransport {
   bool probe() override { return plate_.scenario().kind != ScenarioKind::Absent && (!plug_ || plug_->plugged()); }
 
   const Scenario& scenario() const { return plate_.scenario(); }
-  int64_t framesSent() const { return nextMs_; }
 
  private:
   SimulatedPlate plate_;

@@ -1,6 +1,6 @@
 #include "acquisition/weighing_session.h"
 
-#include "acquisition/power_test.h"
+#include "acquisition/power_exercise.h"
 
 namespace velkora {
 

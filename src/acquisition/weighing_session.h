@@ -9,7 +9,7 @@
 
 #include "acquisition/measurement_store.h"
 #include "acquisition/plate_system.h"
-#include "app/settings.h"
+#include "model/settings.h"
 
 namespace velkora {
 

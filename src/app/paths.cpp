@@ -10,10 +10,6 @@
 
 namespace velkora {
 
-namespace program {
-ProgramPaths paths;
-}
-
 namespace {
 
 std::string withSeparator(std::string directory) {

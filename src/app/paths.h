@@ -6,17 +6,12 @@
 
 #include <string>
 
+#include "model/program_paths.h"
+
 namespace velkora {
 
 inline constexpr char kDataFolderName[] = "DATA";
 inline constexpr char kUserDataParent[] = "Velkora";
-
-struct ProgramPaths {
-  std::string programDirectory;  // the running program's folder, ending with a separator
-  std::string configPath;        // the configuration file
-  std::string dataFolder;        // the folder the file commands start in, no trailing separator
-  std::string currentFilePath;   // the measurement file last opened or saved; empty when none
-};
 
 // The per-user places the caller's platform offers, used when the program's folder is not writable.
 struct UserLocations {
@@ -54,9 +49,5 @@ bool ensureDirectory(const std::string& directory);
 
 // The parent folder of a file path ("" when it has none).
 std::string parentDirectoryOf(const std::string& path);
-
-namespace program {
-extern ProgramPaths paths;  // the running program's paths, set at start-up
-}
 
 }  // namespace velkora

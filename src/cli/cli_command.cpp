@@ -45,7 +45,7 @@ CliRegistration::CliRegistration(const CliCommandInfo& command) {
 
 const std::vector<CliCommandInfo>& registeredCommands() { return registry(); }
 
-int runCli(const std::vector<std::string>& args, CliIo& io) {
+int runCli(const std::vector<std::string>& args, CliIo& io, SharedRecords records) {
   CLI::App app{std::string(kDescription), std::string(kProgram)};
   app.formatter(std::make_shared<HelpFormatter>());
   app.footer(std::string(kFooter));
@@ -85,7 +85,7 @@ int runCli(const std::vector<std::string>& args, CliIo& io) {
     return kExitUsage;
   }
   for (const auto& [sub, command] : commands)
-    if (sub->parsed()) return command->run(io);
+    if (sub->parsed()) return command->run(io, records);
   if (help->parsed()) {
     io.out << app.get_formatter()->make_help(&app, std::string(kProgram), CLI::AppFormatMode::Normal);
     return kExitOk;

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "model/shared_records.h"
+
 namespace CLI {
 class App;
 }
@@ -28,12 +30,13 @@ inline constexpr int kExitFailure = 1;  // the operation failed (load, save, pla
 inline constexpr int kExitUsage = 2;    // the command line was wrong
 
 // One command: declares its options and arguments on its CLI11 subcommand, binding them to its own
-// fields, and runs once the whole command line has parsed and passed every check.
+// fields, and runs once the whole command line has parsed and passed every check, on the program's
+// shared records.
 class CliCommand {
  public:
   virtual ~CliCommand() = default;
   virtual void define(CLI::App& command) = 0;
-  virtual int run(CliIo& io) = 0;
+  virtual int run(CliIo& io, SharedRecords& records) = 0;
 };
 
 struct CliCommandInfo {
@@ -55,9 +58,9 @@ struct CliRegistration {
 // The registered commands in name order.
 const std::vector<CliCommandInfo>& registeredCommands();
 
-// Runs argv[1..] (without the program name) as a command line; returns the exit code. Help goes to
-// io.out with 0; a wrong command line prints a message naming the option or argument on io.err and
-// returns kExitUsage.
-int runCli(const std::vector<std::string>& args, CliIo& io);
+// Runs argv[1..] (without the program name) as a command line on `records`; returns the exit code.
+// Help goes to io.out with 0; a wrong command line prints a message naming the option or argument on
+// io.err and returns kExitUsage.
+int runCli(const std::vector<std::string>& args, CliIo& io, SharedRecords records);
 
 }  // namespace velkora::cli

@@ -1,5 +1,6 @@
 #include "cli/cli_files.h"
 
+#include "app/measurement_use_cases.h"
 #include "storage/binary_io.h"
 #include "storage/measurement_file.h"
 
@@ -13,27 +14,14 @@ std::optional<TestKind> parseTestKind(std::string_view text) {
 
 std::string_view testKindName(TestKind kind) { return kind == TestKind::Power ? "power" : "force"; }
 
-TestKind testKindForPath(std::string_view path) {
-  const std::string_view ext = kPowerFileExtension;
-  if (path.size() < ext.size()) return TestKind::Force;
-  const std::string_view tail = path.substr(path.size() - ext.size());
-  for (size_t i = 0; i < ext.size(); ++i) {
-    const char c = tail[i] >= 'A' && tail[i] <= 'Z' ? static_cast<char>(tail[i] - 'A' + 'a') : tail[i];
-    if (c != ext[i]) return TestKind::Force;
-  }
-  return TestKind::Power;
-}
-
 void printFileReason(std::ostream& err, std::string_view path, const std::error_code& reason) {
   err << path << ": " << reason.message() << '\n';
 }
 
-bool loadForCli(const std::string& path, std::optional<TestKind> kindOverride, MeasurementStore& store,
-                SubjectInfo& subject, CliIo& io) {
+bool loadForCli(const std::string& path, std::optional<TestKind> kindOverride, SharedRecords& records, CliIo& io) {
   StreamMessageSink sink(io.err);
   std::error_code openError;
-  if (loadMeasurement(path, kindOverride.value_or(testKindForPath(path)), store, subject, sink, &openError))
-    return true;
+  if (openMeasurement(records, path, kindOverride.value_or(testKindForPath(path)), sink, &openError)) return true;
   if (openError) printFileReason(io.err, path, openError);
   return false;
 }

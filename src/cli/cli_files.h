@@ -9,9 +9,10 @@
 #include <system_error>
 
 #include "acquisition/measurement_store.h"
-#include "app/messages.h"
 #include "cli/cli_command.h"
-#include "storage/subject_info.h"
+#include "model/messages.h"
+#include "model/shared_records.h"
+#include "storage/measurement_file.h"
 
 namespace velkora::cli {
 
@@ -29,18 +30,14 @@ class StreamMessageSink : public MessageSink {
 std::optional<TestKind> parseTestKind(std::string_view text);
 std::string_view testKindName(TestKind kind);
 
-// A name ending in ".tsr" in any letter case is a power test, any other a force test.
-TestKind testKindForPath(std::string_view path);
-
 // The line that follows the program's message when a file could not be opened, read or written:
 // "PATH: reason", the reason as the system words it ("No such file or directory", ...).
 void printFileReason(std::ostream& err, std::string_view path, const std::error_code& reason);
 
-// Loads the file as the test kind the override gives, else the one the name implies.
+// Opens the file into the records as the test kind the override gives, else the one the name implies.
 // On failure the program's message (and, when the file could not be opened, the path and the reason)
 // is on io.err and the command should exit with kExitFailure.
-bool loadForCli(const std::string& path, std::optional<TestKind> kindOverride, MeasurementStore& store,
-                SubjectInfo& subject, CliIo& io);
+bool loadForCli(const std::string& path, std::optional<TestKind> kindOverride, SharedRecords& records, CliIo& io);
 
 // No command writes over the file it reads: true, after a message on io.err, when `output` is the
 // existing file `input` under any name.

@@ -1,26 +1,16 @@
 #include "cli/cli_options.h"
 
-#include <charconv>
-
 #include "cli/cli_files.h"
+#include "model/number_text.h"
 
 namespace velkora::cli {
-
-bool parseInt(std::string_view text, long long& value) {
-  if (text.empty()) return false;
-  const char* first = text.data();
-  const char* last = first + text.size();
-  if (*first == '+') ++first;
-  auto [ptr, ec] = std::from_chars(first, last, value);
-  return ec == std::errc() && ptr == last;
-}
 
 CLI::Validator wholeNumber(long long min, long long max) {
   const std::string range = std::to_string(min) + " to " + std::to_string(max);
   return CLI::Validator(
       [min, max, range](std::string& text) -> std::string {
         long long value = 0;
-        if (!parseInt(text, value) || value < min || value > max) return "needs a whole number from " + range;
+        if (!parseNumber(text, value) || value < min || value > max) return "needs a whole number from " + range;
         text = std::to_string(value);
         return {};
       },

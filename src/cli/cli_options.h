@@ -11,9 +11,6 @@
 
 namespace velkora::cli {
 
-// A whole number in decimal: an optional sign and digits, nothing else.
-bool parseInt(std::string_view text, long long& value);
-
 // Accepts a whole number in decimal from `min` to `max` and rewrites it in plain digits, so the
 // conversion CLI11 makes afterwards (which would read "010" as octal) sees what the user meant. Give it
 // to Option::transform, which lets it rewrite the value (Option::check would hand it a copy).

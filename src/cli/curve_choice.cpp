@@ -3,9 +3,9 @@
 #include <ostream>
 #include <string>
 
-#include "app/command_ids.h"
-#include "app/settings.h"
 #include "cli/cli_options.h"
+#include "model/command_ids.h"
+#include "model/settings.h"
 #include "view/view_state.h"
 
 namespace velkora::cli {
@@ -35,14 +35,7 @@ CurveGraphView openedCurveView(const MeasurementStore& store) {
   ViewState state;
   GraphSettings fresh;
   state.enterCurveGraph(store, fresh);
-  CurveGraphView view;
-  view.y1Shown = state.y1Shown;
-  view.y2Shown = state.y2Shown;
-  view.windowStart = state.sampleWindowStart;
-  view.windowEnd = state.sampleWindowEnd;
-  view.cursorLeft = state.cursorLeft;
-  view.cursorRight = state.cursorRight;
-  return view;
+  return state.curveGraphView(0);
 }
 
 bool barGraphOffered(const MeasurementStore& store) { return viewCommandEnabled(cmd::kBarGraph, store); }

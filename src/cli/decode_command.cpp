@@ -9,6 +9,7 @@
 #include "acquisition/frame_decoder.h"
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
+#include "model/number_text.h"
 
 namespace velkora::cli {
 namespace {
@@ -25,7 +26,8 @@ bool parseOffsets(const std::string& text, int32_t& v, int32_t& h) {
   if (comma == std::string::npos) return false;
   long long a = 0;
   long long b = 0;
-  if (!parseInt(std::string_view(text).substr(0, comma), a) || !parseInt(std::string_view(text).substr(comma + 1), b))
+  if (!parseNumber(std::string_view(text).substr(0, comma), a) ||
+      !parseNumber(std::string_view(text).substr(comma + 1), b))
     return false;
   if (a < -100000 || a > 100000 || b < -100000 || b > 100000) return false;
   v = static_cast<int32_t>(a);
@@ -48,13 +50,13 @@ class DecodeCommand final : public CliCommand {
             },
             "", "offsets"));
   }
-  int run(CliIo& io) override;
+  int run(CliIo& io, SharedRecords&) override;
 
  private:
   std::string offsets_ = "0,0";
 };
 
-int DecodeCommand::run(CliIo& io) {
+int DecodeCommand::run(CliIo& io, SharedRecords&) {
   int32_t offV = 0;
   int32_t offH = 0;
   parseOffsets(offsets_, offV, offH);  // checked while parsing

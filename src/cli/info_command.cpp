@@ -7,7 +7,6 @@
 #include <ostream>
 #include <string>
 
-#include "app/program_state.h"
 #include "cli/cli_command.h"
 #include "cli/cli_files.h"
 #include "cli/cli_options.h"
@@ -52,17 +51,17 @@ class InfoCommand final : public CliCommand {
     addFileArgument(command, path_);
     addKindOption(command, kind_);
   }
-  int run(CliIo& io) override;
+  int run(CliIo& io, SharedRecords& records) override;
 
  private:
   std::string path_;
   std::optional<TestKind> kind_;
 };
 
-int InfoCommand::run(CliIo& io) {
-  MeasurementStore& store = program::measurementStore;
-  SubjectInfo& subject = program::subjectInfo;
-  if (!loadForCli(path_, kind_, store, subject, io)) return kExitFailure;
+int InfoCommand::run(CliIo& io, SharedRecords& records) {
+  MeasurementStore& store = records.store;
+  SubjectInfo& subject = records.subject;
+  if (!loadForCli(path_, kind_, records, io)) return kExitFailure;
 
   std::ostream& out = io.out;
   out << "name: " << escapeText(subject.name) << '\n'

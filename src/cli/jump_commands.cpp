@@ -11,10 +11,10 @@
 #include <ostream>
 #include <string>
 
-#include "app/program_state.h"
 #include "cli/cli_command.h"
 #include "cli/cli_files.h"
 #include "cli/cli_options.h"
+#include "model/number_text.h"
 #include "reports/jump_analysis.h"
 
 namespace velkora::cli {
@@ -44,11 +44,7 @@ std::string_view decimalPoint() {
 }
 
 // Kilograms: a finite number from 0 on, read exactly as the program reads a float.
-bool parseKilograms(const std::string& text, float& kg) {
-  const char* last = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), last, kg);
-  return !text.empty() && ec == std::errc() && ptr == last && std::isfinite(kg) && kg >= 0;
-}
+bool parseKilograms(const std::string& text, float& kg) { return parseNumber(text, kg) && kg >= 0; }
 
 class SamplesCommand final : public CliCommand {
  public:
@@ -56,7 +52,7 @@ class SamplesCommand final : public CliCommand {
     addFileArgument(command, path_);
     addKindOption(command, kind_);
   }
-  int run(CliIo& io) override;
+  int run(CliIo& io, SharedRecords& records) override;
 
  private:
   std::string path_;
@@ -84,16 +80,16 @@ class JumpCommand final : public CliCommand {
             },
             "", "kilograms"));
   }
-  int run(CliIo& io) override;
+  int run(CliIo& io, SharedRecords& records) override;
 
  private:
   std::string path_;
   std::optional<float> bodyWeight_;
 };
 
-int SamplesCommand::run(CliIo& io) {
-  MeasurementStore& store = program::measurementStore;
-  if (!loadForCli(path_, kind_, store, program::subjectInfo, io)) return kExitFailure;
+int SamplesCommand::run(CliIo& io, SharedRecords& records) {
+  MeasurementStore& store = records.store;
+  if (!loadForCli(path_, kind_, records, io)) return kExitFailure;
 
   const bool power = store.testKind == TestKind::Power;
   const int32_t n = store.sampleCount.load(std::memory_order_acquire);
@@ -129,11 +125,10 @@ int SamplesCommand::run(CliIo& io) {
   return kExitOk;
 }
 
-int JumpCommand::run(CliIo& io) {
-  MeasurementStore& store = program::measurementStore;
+int JumpCommand::run(CliIo& io, SharedRecords& records) {
+  MeasurementStore& store = records.store;
   // Whatever its name, the file is read as a power test, which runs the analysis.
-  if (!loadForCli(path_, TestKind::Power, store, program::subjectInfo, io)) return kExitFailure;
-  if (!store.jump.analysed) computeJumpResults(store);
+  if (!loadForCli(path_, TestKind::Power, records, io)) return kExitFailure;
 
   const JumpHeights h = computeJumpHeights(store, bodyWeight_.value_or(store.bodyWeight));
   const PhaseExtremes e = computePhaseExtremes(store);

@@ -4,7 +4,15 @@
 #include <string>
 #include <vector>
 
+#include "app/program_records.h"
 #include "cli/cli_command.h"
+
+namespace {
+
+// The program's one instance of each shared record, for the whole run.
+velkora::ProgramRecords programRecords;
+
+}  // namespace
 
 int main(int argc, char** argv) {
   // A reader that goes away (a pager quit early, a closed terminal pipe) makes our writes fail, which
@@ -15,7 +23,7 @@ int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   std::vector<std::string> args(argv + 1, argv + argc);
   velkora::cli::CliIo io{std::cin, std::cout, std::cerr};
-  const int code = velkora::cli::runCli(args, io);
+  const int code = velkora::cli::runCli(args, io, programRecords.shared());
   std::cout.flush();
   // Output that did not reach its file (a full disk, a closed pipe) is a failure, not a success.
   if (!std::cout && code == velkora::cli::kExitOk) {

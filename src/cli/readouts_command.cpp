@@ -7,7 +7,6 @@
 #include <ostream>
 #include <string>
 
-#include "app/program_state.h"
 #include "cli/cli_command.h"
 #include "cli/cli_files.h"
 #include "cli/cli_options.h"
@@ -24,7 +23,7 @@ class ReadoutsCommand final : public CliCommand {
     curve_.define(command, RangeRole::Cursors);
     addKindOption(command, testKind_);
   }
-  int run(CliIo& io) override;
+  int run(CliIo& io, SharedRecords& records) override;
 
  private:
   std::string path_;
@@ -32,9 +31,9 @@ class ReadoutsCommand final : public CliCommand {
   std::optional<TestKind> testKind_;
 };
 
-int ReadoutsCommand::run(CliIo& io) {
-  MeasurementStore& store = program::measurementStore;
-  if (!loadForCli(path_, testKind_, store, program::subjectInfo, io)) return kExitFailure;
+int ReadoutsCommand::run(CliIo& io, SharedRecords& records) {
+  MeasurementStore& store = records.store;
+  if (!loadForCli(path_, testKind_, records, io)) return kExitFailure;
   const std::optional<CurveGraphView> view = curve_.resolve(store, "readouts", io);
   if (!view) return kExitUsage;
   std::string text;

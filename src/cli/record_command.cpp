@@ -10,22 +10,19 @@
 #include <string>
 #include <thread>
 
+#include "acquisition/exercise_limits.h"
 #include "acquisition/plate_devices.h"
-#include "acquisition/plate_system.h"
-#include "acquisition/power_test.h"
+#include "acquisition/power_exercise.h"
 #include "acquisition/simulation_option.h"
-#include "acquisition/test_parameters.h"
-#include "acquisition/test_session.h"
-#include "acquisition/weighing_session.h"
-#include "app/messages.h"
-#include "app/program_state.h"
+#include "app/exercise_use_cases.h"
+#include "app/measurement_use_cases.h"
 #include "cli/cli_command.h"
 #include "cli/cli_files.h"
 #include "cli/cli_options.h"
 #include "cli/stop_signals.h"
+#include "model/messages.h"
 #include "storage/binary_io.h"
 #include "storage/configuration_file.h"
-#include "storage/measurement_file.h"
 
 namespace velkora::cli {
 namespace {
@@ -63,21 +60,21 @@ bool runTicks(milliseconds interval, Tick tick, Progress progress) {
 class RecordCommand final : public CliCommand {
  public:
   void define(CLI::App& command) override;
-  int run(CliIo& io) override;
+  int run(CliIo& io, SharedRecords& records) override;
 
  private:
   TestChoice test() const;
   // Reads the --config file into the plate's settings, with the program's messages; false after the
   // path and the reason when the file cannot be read.
-  bool loadConfigFile(CliIo& io) const;
+  bool loadConfigFile(CliIo& io, SharedRecords& records) const;
   // The settings of the chosen test: the setup's, with the command line's test, start force and port.
-  AppSettings testSettings() const;
+  AppSettings testSettings(const AppSettings& setup) const;
   // Weighs the subject for a power test; the body weight, or nothing once the command has failed with
   // its message.
-  std::optional<float> weigh(PlateSystem& plate, const AppSettings& settings, CliIo& io) const;
+  std::optional<float> weighSubject(ProgramPlate& plate, const AppSettings& settings, CliIo& io) const;
   // Records the chosen test into the store; how it ended (a failed weighing or start ends the command
   // with `exitCode` instead).
-  std::optional<TestEnd> record(CliIo& io, int& exitCode);
+  std::optional<TestEnd> record(CliIo& io, SharedRecords& records, int& exitCode);
 
   CLI::Option* forceTime_ = nullptr;
   CLI::Option* forceReps_ = nullptr;
@@ -132,7 +129,7 @@ void RecordCommand::define(CLI::App& command) {
       ->check(nonEmpty());
   simulateOption_ = command
                         .add_flag("--simulate{}", scenario_,
-                                  "replace the USB plate by the simulated one playing SCENARIO (default jump)")
+                                  "replace the USB plate by the simulated one, playing SCENARIO when given")
                         ->option_text("[=SCENARIO]")
                         ->check(scenarioCheck());
 }
@@ -144,13 +141,12 @@ TestChoice RecordCommand::test() const {
   return TestChoice::None;
 }
 
-bool RecordCommand::loadConfigFile(CliIo& io) const {
+bool RecordCommand::loadConfigFile(CliIo& io, SharedRecords& records) const {
   // The configuration's warnings are shown as at the program's start; a file that cannot be read is an
   // error here, because the user named it.
   CollectingMessageSink messages;
   std::error_code openError;
-  loadConfiguration(config_, {program::appSettings, program::currentCalibration, program::graphSettings}, messages,
-                    &openError);
+  loadConfiguration(config_, {records.app, records.calibration, records.graph}, messages, &openError);
   if (openError) {
     io.err << msg::kErrorOpeningFile << '\n';
     printFileReason(io.err, config_, openError);
@@ -160,9 +156,9 @@ bool RecordCommand::loadConfigFile(CliIo& io) const {
   return true;
 }
 
-int RecordCommand::run(CliIo& io) {
+int RecordCommand::run(CliIo& io, SharedRecords& records) {
   if (!config_.empty()) {
-    if (outputIsInput("record", config_, output_, io) || !loadConfigFile(io)) return kExitFailure;
+    if (outputIsInput("record", config_, output_, io) || !loadConfigFile(io, records)) return kExitFailure;
   }
   // Find out now, not after a minute of recording, that the file cannot be written.
   if (std::error_code reason; !checkFileReplaceable(output_, reason)) {
@@ -174,10 +170,10 @@ int RecordCommand::run(CliIo& io) {
   // Ctrl+C, SIGTERM and SIGHUP stop the test as STOP does, until the take is saved.
   StopSignals stopSignals;
   int exitCode = kExitOk;
-  const std::optional<TestEnd> end = record(io, exitCode);
+  const std::optional<TestEnd> end = record(io, records, exitCode);
   if (!end) return exitCode;
 
-  MeasurementStore& store = program::measurementStore;
+  MeasurementStore& store = records.store;
   StreamMessageSink messages(io.err);
   if (*end == TestEnd::Stopped) io.err << "stopped\n";
   if (*end == TestEnd::PlateLost) messages.showMessage(msg::kErrorInCommunication);
@@ -188,7 +184,7 @@ int RecordCommand::run(CliIo& io) {
     return kExitFailure;
   }
   std::error_code saveError;
-  if (!saveMeasurement(output_, store, program::subjectInfo, messages, &saveError)) {
+  if (!saveMeasurement(records, output_, messages, &saveError)) {
     printFileReason(io.err, output_, saveError);
     return kExitFailure;
   }
@@ -198,8 +194,8 @@ int RecordCommand::run(CliIo& io) {
   return *end == TestEnd::PlateLost ? kExitFailure : kExitOk;
 }
 
-AppSettings RecordCommand::testSettings() const {
-  AppSettings settings = program::appSettings;
+AppSettings RecordCommand::testSettings(const AppSettings& setup) const {
+  AppSettings settings = setup;
   if (portOption_->count() > 0) settings.portIndex = port_ - 1;
   switch (test()) {
     case TestChoice::ForceTime:
@@ -217,11 +213,11 @@ AppSettings RecordCommand::testSettings() const {
   return settings;
 }
 
-std::optional<float> RecordCommand::weigh(PlateSystem& plate, const AppSettings& settings, CliIo& io) const {
+std::optional<float> RecordCommand::weighSubject(ProgramPlate& plate, const AppSettings& settings, CliIo& io) const {
   StreamMessageSink messages(io.err);
-  WeighingSession weighing(plate, program::weightRecording, program::currentCalibration);
+  WeighingSession& weighing = plate.weighing();
   weighing.open();
-  if (!weighing.go(settings)) {
+  if (!weigh(plate, settings)) {
     messages.showMessage(msg::kErrorInCommunication);
     return std::nullopt;
   }
@@ -249,28 +245,27 @@ std::optional<float> RecordCommand::weigh(PlateSystem& plate, const AppSettings&
   return weighing.bodyWeight();
 }
 
-std::optional<TestEnd> RecordCommand::record(CliIo& io, int& exitCode) {
+std::optional<TestEnd> RecordCommand::record(CliIo& io, SharedRecords& records, int& exitCode) {
   exitCode = kExitFailure;  // every way out before the test has run is a failure
   SimulationOption simulation;
   if (simulateOption_->count() > 0) {
     std::string error;
     simulation.given = parseSimulation(scenario_, simulation.plan, error);  // checked while parsing
   }
-  MeasurementStore& store = program::measurementStore;
-  PlateSystem plate(program::currentCalibration, store.repetitions, simulation,
-                    std::make_unique<SystemTransportFactory>());
-  plate.setTransport(portOption_->count() > 0 ? 1 : 0);
-  const AppSettings settings = testSettings();
+  MeasurementStore& store = records.store;
+  ProgramPlate plate(records, simulation);
+  plate.system().setTransport(portOption_->count() > 0 ? 1 : 0);
+  const AppSettings settings = testSettings(records.app);
+  const ExerciseSession& session = plate.exercise();
 
-  TestSession session(plate, store, program::currentCalibration);
   StartResult started = StartResult::CommunicationError;
   if (test() == TestChoice::Power) {
     // The power test weighs the subject first, standing still for 2.02 s.
-    const std::optional<float> bodyWeight = weigh(plate, settings, io);
+    const std::optional<float> bodyWeight = weighSubject(plate, settings, io);
     if (!bodyWeight) return std::nullopt;
-    started = session.startPowerTest(settings, *bodyWeight);
+    started = startPowerTest(plate, settings, *bodyWeight);
   } else {
-    started = session.startForceTest(settings);
+    started = startForceTest(plate, settings);
   }
   if (started == StartResult::InvalidParameters) {
     // Only the configuration's start force can be out of range: the command line checked the rest.
@@ -292,7 +287,7 @@ std::optional<TestEnd> RecordCommand::record(CliIo& io, int& exitCode) {
   const bool ended = runTicks(
       kTestTickInterval,
       [&] {
-        last = session.tick();
+        last = tickTest(plate);
         return last.end != TestEnd::None;
       },
       [&] {
@@ -306,23 +301,23 @@ std::optional<TestEnd> RecordCommand::record(CliIo& io, int& exitCode) {
         }
       });
   exitCode = kExitOk;
-  // A stop signal ends the test as STOP does; the session smooths and analyses a jump either way.
-  return ended ? last.end : session.stop();
+  // A stop signal ends the test as STOP does; a jump is smoothed and analysed either way.
+  return ended ? last.end : finishTest(plate);
 }
 
+// The command's help; the scenarios are the simulated plate's own text.
+const std::string kDescription =
+    "Records a force test (for a time or a number of repetitions, from the start force) or a power test\n"
+    "(body weight first, then the jump) into a measurement file; progress goes to stderr. Ctrl+C, SIGTERM\n"
+    "and SIGHUP stop the test as STOP does and save what was recorded; a take without a sample saves\n"
+    "nothing, leaves any file at PATH as it was and exits 1, as does a plate that is lost (unplugged, or\n"
+    "silent for 1 s) before the first sample; a plate lost later saves what came and exits 1. A PATH that\n"
+    "cannot be written is reported before the test starts. --config PATH must be readable and may not be\n"
+    "the output. --simulate replaces the plate by the simulated one.\n" +
+    scenarioHelpText(100, "");
+
 const CliRegistration registration{
-    {"record", "record a force or a power test into a measurement file",
-     "Records a force test (for a time or a number of repetitions, from the start force) or a power test\n"
-     "(body weight first, then the jump) into a measurement file; progress goes to stderr. Ctrl+C, SIGTERM\n"
-     "and SIGHUP stop the test as STOP does and save what was recorded; a take without a sample saves\n"
-     "nothing, leaves any file at PATH as it was and exits 1, as does a plate that is lost (unplugged, or\n"
-     "silent for 1 s) before the first sample; a plate lost later saves what came and exits 1. A PATH that\n"
-     "cannot be written is reported before the test starts. --config PATH must be readable and may not be\n"
-     "the output. --simulate replaces the plate by the simulated one; SCENARIO is ITEM[/ITEM...][,fast]\n"
-     "with items empty, stand[:KG], pushes[:COUNT[:PEAK[:MS[:HORIZONTAL[:PAUSE]]]]],\n"
-     "jump[:KG[:FLIGHT_MS[:QUIET_MS]]], mass[:KG], hmass[:KG], calibration[:KG], silent, absent,\n"
-     "unplug[:MS[:KG]] (default jump).",
-     makeCommand<RecordCommand>}};
+    {"record", "record a force or a power test into a measurement file", kDescription, makeCommand<RecordCommand>}};
 
 }  // namespace
 }  // namespace velkora::cli

@@ -7,13 +7,12 @@
 #include <ostream>
 #include <string>
 
-#include "app/program_state.h"
+#include "app/measurement_use_cases.h"
 #include "cli/cli_command.h"
 #include "cli/cli_files.h"
 #include "cli/cli_options.h"
 #include "reports/digital_reports.h"
 #include "reports/report_export.h"
-#include "storage/binary_io.h"
 
 namespace velkora::cli {
 namespace {
@@ -76,7 +75,7 @@ class ReportCommand final : public CliCommand {
     addIntervalOption(command, interval_);
     addKindOption(command, testKind_);
   }
-  int run(CliIo& io) override;
+  int run(CliIo& io, SharedRecords& records) override;
 
  private:
   ReportKind kind_ = ReportKind::Digital;
@@ -85,9 +84,9 @@ class ReportCommand final : public CliCommand {
   std::optional<TestKind> testKind_;
 };
 
-int ReportCommand::run(CliIo& io) {
-  MeasurementStore& store = program::measurementStore;
-  if (!loadForCli(path_, testKind_, store, program::subjectInfo, io)) return kExitFailure;
+int ReportCommand::run(CliIo& io, SharedRecords& records) {
+  MeasurementStore& store = records.store;
+  if (!loadForCli(path_, testKind_, records, io)) return kExitFailure;
   DigitalReport report;
   if (!buildReport(kind_, interval_, store, report, "report", io)) return kExitFailure;
   const std::string text = copyAllText(report);
@@ -126,7 +125,7 @@ class ExportCsvCommand final : public CliCommand {
         ->check(nonEmpty());
     addKindOption(command, testKind_);
   }
-  int run(CliIo& io) override;
+  int run(CliIo& io, SharedRecords& records) override;
 
  private:
   std::string path_;
@@ -137,24 +136,22 @@ class ExportCsvCommand final : public CliCommand {
   std::optional<TestKind> testKind_;
 };
 
-int ExportCsvCommand::run(CliIo& io) {
+int ExportCsvCommand::run(CliIo& io, SharedRecords& records) {
   if (!output_.empty() && outputIsInput("export-csv", path_, output_, io)) return kExitFailure;
-  MeasurementStore& store = program::measurementStore;
-  SubjectInfo& subject = program::subjectInfo;
-  if (!loadForCli(path_, testKind_, store, subject, io)) return kExitFailure;
+  if (!loadForCli(path_, testKind_, records, io)) return kExitFailure;
   DigitalReport report;
-  if (!buildReport(kind_, interval_, store, report, "export-csv", io)) return kExitFailure;
-  const std::string text =
-      csvExportText(report, subject.name, store.testTime, separator_.value_or(csvSeparatorForLocale()));
+  if (!buildReport(kind_, interval_, records.store, report, "export-csv", io)) return kExitFailure;
+  const char separator = separator_.value_or(csvSeparatorForLocale());
   if (!output_.empty()) {
+    StreamMessageSink messages(io.err);
     std::error_code error;
-    if (!writeFileAtomically(output_, text, &error)) {
-      io.err << msg::kFileSaveError << '\n';
+    if (!exportReport(records, report, output_, separator, messages, &error)) {
       printFileReason(io.err, output_, error);
       return kExitFailure;
     }
     return kExitOk;
   }
+  const std::string text = csvExportText(report, records.subject.name, records.store.testTime, separator);
   io.out.write(text.data(), static_cast<std::streamsize>(text.size()));
   io.out.flush();
   return kExitOk;

@@ -1,26 +1,17 @@
 #include "desktop/command_line.h"
 
+#include <CLI/CLI.hpp>
+
 #include "storage/measurement_file.h"
 
 namespace velkora {
-namespace {
-
-bool endsWith(const std::string& text, std::string_view suffix) {
-  return text.size() > suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-}  // namespace
 
 std::string usageText() {
   return "Usage: velkora [--simulate[=SCENARIO]] [FILE]\n"
-         "  --simulate[=SCENARIO]  use the simulated plate instead of the USB plate. Without SCENARIO the\n"
-         "                         simulated subject does what each test asks, set in the \"Simulated\n"
-         "                         plate\" menu; SCENARIO is ITEM[/ITEM...][,fast], one item per start of\n"
-         "                         the plate, with items empty, stand[:KG],\n"
-         "                         pushes[:COUNT[:PEAK_N[:MS[:HORIZONTAL_N[:PAUSE_MS]]]]],\n"
-         "                         jump[:KG[:FLIGHT_MS[:QUIET_MS]]], mass[:KG], hmass[:KG],\n"
-         "                         calibration[:KG], silent, absent, unplug[:MS[:KG]]; \",fast\" sends\n"
-         "                         the frames as fast as they are read\n"
+         "  --simulate[=SCENARIO]  use the simulated plate instead of the USB plate.\n"
+         "                         " +
+         scenarioHelpText(100, "                         ") +
+         "\n"
          "  FILE                   a force-test (.vkr) or power-test (.tsr) file to open\n"
          "  -h, --help             show this text\n"
          "Qt's own options (one dash, such as -platform NAME or -style NAME) are passed to Qt.\n";
@@ -31,22 +22,46 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args, StartOp
   for (const std::string& arg : args) {
     if (arg == "--help" || arg == "-h") return CommandLineResult::Help;
   }
-  std::vector<std::string> rest = args;
-  if (!extractSimulationOption(rest, options.simulation, error)) return CommandLineResult::UsageError;
-  for (const std::string& arg : rest) {
-    if (arg.size() > 1 && arg[0] == '-') {
-      error = "unknown option " + arg;
+  CLI::App app{"", "velkora"};
+  app.set_help_flag();  // answered above, before anything else is checked
+  app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  std::string scenario;
+  CLI::Option* simulate = app.add_flag("--simulate{}", scenario);
+  std::vector<std::string> files;
+  app.add_option("FILE", files)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  try {
+    std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them last first
+    app.parse(reversed);
+  } catch (const CLI::ExtrasError&) {
+    const std::vector<std::string> extras = app.remaining();
+    error = extras.empty() ? std::string("unknown option") : "unknown option " + extras.front();
+    return CommandLineResult::UsageError;
+  } catch (const CLI::ParseError& e) {
+    error = e.what();
+    return CommandLineResult::UsageError;
+  }
+  if (simulate->count() > 0) {
+    std::string reason;
+    SimulationPlan plan;
+    if (!parseSimulation(scenario, plan, reason)) {
+      error = "--simulate: " + reason;
       return CommandLineResult::UsageError;
     }
-    if (!options.file.empty()) {
-      error = "only one FILE can be opened";
+    options.simulation.given = true;
+    options.simulation.plan = std::move(plan);
+  }
+  if (files.size() > 1) {
+    error = "only one FILE can be opened";
+    return CommandLineResult::UsageError;
+  }
+  if (!files.empty()) {
+    // The name says the kind; a bare ".vkr" names no file.
+    const std::string& file = files.front();
+    if (file.size() <= kForceFileExtension.size() || !isMeasurementFileName(file)) {
+      error = "FILE must be a .vkr or .tsr file: " + file;
       return CommandLineResult::UsageError;
     }
-    if (!endsWith(arg, kForceFileExtension) && !endsWith(arg, kPowerFileExtension)) {
-      error = "FILE must be a .vkr or .tsr file: " + arg;
-      return CommandLineResult::UsageError;
-    }
-    options.file = arg;
+    options.file = file;
   }
   return CommandLineResult::Run;
 }

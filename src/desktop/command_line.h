@@ -15,8 +15,9 @@ struct StartOptions {
 
 enum class CommandLineResult { Run, Help, UsageError };
 
-// Reads the arguments after the program's name (the windowing system's own options already taken
-// out). On UsageError `error` says why.
+// Reads the arguments after the program's name, as the system gave their bytes (the windowing
+// system's own options already taken out), so a file name is kept byte for byte. On UsageError
+// `error` says why.
 CommandLineResult parseCommandLine(const std::vector<std::string>& args, StartOptions& options, std::string& error);
 
 std::string usageText();

@@ -1,6 +1,6 @@
 #include "desktop/command_table.h"
 
-#include "app/command_ids.h"
+#include "model/command_ids.h"
 
 namespace velkora {
 namespace {

@@ -8,8 +8,8 @@
 #include <QPushButton>
 #include <tuple>
 
-#include "app/command_ids.h"
-#include "desktop/interval_list_model.h"
+#include "desktop/models/interval_list_model.h"
+#include "model/command_ids.h"
 
 namespace velkora {
 namespace {

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "desktop/ml_header_ctrl.h"
-#include "desktop/report_table_model.h"
+#include "desktop/models/report_table_model.h"
 
 namespace velkora {
 

@@ -5,12 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "app/program_records.h"
 #include "desktop/command_line.h"
-#include "desktop/shared_records.h"
 #include "desktop/signal_watcher.h"
 #include "desktop/velkora_app.h"
 
 namespace {
+
+// The program's one instance of each shared record, for the whole run.
+velkora::ProgramRecords programRecords;
 
 int usageError(const std::string& error) {
   std::fprintf(stderr, "velkora: %s\n%s", error.c_str(), velkora::usageText().c_str());
@@ -40,18 +43,18 @@ int main(int argc, char** argv) {
     }
   }
 
+  // Qt takes its own options out of argv; what remains are ours, with their bytes as given, so a
+  // file name that is not UTF-8 still opens.
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("velkora"));
   QApplication::setDesktopFileName(QStringLiteral("velkora"));
 
-  std::vector<std::string> args;
-  const QStringList arguments = QApplication::arguments();
-  for (qsizetype i = 1; i < arguments.size(); ++i) args.push_back(arguments[i].toLocal8Bit().toStdString());
+  const std::vector<std::string> args(argv + 1, argv + argc);
   velkora::StartOptions options;
   std::string error;
   if (velkora::parseCommandLine(args, options, error) != velkora::CommandLineResult::Run) return usageError(error);
 
-  velkora::CVelkoraApp app(velkora::SharedRecords::program(), velkora::systemEnvironment());
+  velkora::CVelkoraApp app(programRecords.shared(), velkora::systemEnvironment());
   // A signal during start-up (a message box may be waiting) ends the program before its main loop.
   bool quitRequested = false;
   velkora::SignalWatcher signalWatcher([&quitRequested] {

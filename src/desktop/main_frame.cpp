@@ -14,29 +14,29 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-#include "app/command_ids.h"
-#include "app/messages.h"
+#include "app/measurement_use_cases.h"
 #include "desktop/command_table.h"
 #include "desktop/dialog_bar.h"
 #include "desktop/dialogs/about_dlg.h"
 #include "desktop/dialogs/comm_dlg.h"
 #include "desktop/dialogs/subject_dlg.h"
 #include "desktop/dialogs/yaxes_dlg.h"
+#include "desktop/exercise_controller.h"
 #include "desktop/file_dialogs.h"
 #include "desktop/message_box.h"
 #include "desktop/recent_files.h"
 #include "desktop/resources_init.h"
 #include "desktop/simulated_plate_menu.h"
-#include "desktop/velkora_doc.h"
 #include "desktop/user_guide.h"
+#include "desktop/velkora_doc.h"
 #include "desktop/velkora_view.h"
+#include "model/command_ids.h"
+#include "model/messages.h"
 #include "storage/measurement_file.h"
 #include "view/view_state.h"
 
 namespace velkora {
 namespace {
-
-QString toQString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 std::string toStdString(const QString& text) { return text.toUtf8().toStdString(); }
 
@@ -229,6 +229,32 @@ void CMainFrame::updateCommandStates() {
   if (stopKey_ != nullptr) stopKey_->setEnabled(testing);
 }
 
+void CMainFrame::attachExercises(ExerciseController& exercises) {
+  route(cmd::kPerform, [&exercises] { exercises.perform(); });
+  route(cmd::kPowerPerform, [&exercises] { exercises.powerPerform(); });
+  route(cmd::kCheck, [&exercises] { exercises.check(); });
+  route(cmd::kCalibration, [&exercises] { exercises.calibration(); });
+  route(
+      cmd::kStop, [&exercises] { exercises.stop(); }, [&exercises] { return exercises.testRunning(); });
+  setTestRunning([&exercises] { return exercises.testRunning(); });
+
+  connect(&exercises, &ExerciseController::startRequested, this, &CMainFrame::askToSaveUnsaved);
+  // The view first: it shows the live display before the stop bar takes the bar's slot.
+  connect(&exercises, &ExerciseController::started, view_,
+          [this](TestKind kind, int32_t seconds, bool) { view_->onTestStarted(kind, seconds); });
+  connect(&exercises, &ExerciseController::started, this, [this](TestKind kind, int32_t, bool) {
+    showStopBar();
+    if (kind == TestKind::Force) playStartSound();
+    updateCommandStates();
+  });
+  connect(&exercises, &ExerciseController::ticked, view_, &CVelkoraView::drawLiveTick);
+  connect(&exercises, &ExerciseController::ended, view_, &CVelkoraView::onTestEnded);
+  connect(&exercises, &ExerciseController::ended, this, [this](TestEnd end, bool) {
+    updateCommandStates();
+    if (end == TestEnd::PlateLost) showMessageBox(this, msg::kErrorInCommunication);
+  });
+}
+
 void CMainFrame::showSimulatedPlate(SimulatedTransportFactory& simulation) {
   if (plateMenu_ != nullptr) return;
   setWindowTitle(CVelkoraDoc().windowTitle() + QStringLiteral(" (simulated plate)"));
@@ -296,20 +322,18 @@ void CMainFrame::openMeasurement(TestKind kind) {
                                        power ? kPowerFileExtension : kForceFileExtension,
                                        QString::fromStdString(records_.paths.dataFolder));
   if (path.isEmpty()) return;
-  loadFile(path, kind);
+  openFile(path);
 }
 
-bool CMainFrame::openFile(const QString& path) {
-  const bool power = path.endsWith(toQString(kPowerFileExtension));
-  return loadFile(path, power ? TestKind::Power : TestKind::Force);
-}
+bool CMainFrame::openFile(const QString& path) { return openFile(toStdString(path)); }
 
-bool CMainFrame::loadFile(const QString& path, TestKind kind) {
-  records_.paths.currentFilePath = toStdString(path);
+bool CMainFrame::openFile(const std::string& path) {
+  // The file's name says its kind, whichever Open command found it.
+  const TestKind kind = testKindForPath(path);
   // The messages wait until the wait cursor is gone.
   CollectingMessageSink messages;
   QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-  const bool loaded = loadMeasurement(records_.paths.currentFilePath, kind, records_.store, records_.subject, messages);
+  const bool loaded = velkora::openMeasurement(records_, path, kind, messages);
   QGuiApplication::restoreOverrideCursor();
   for (const std::string& text : messages.messages) showMessageBox(this, text);
   if (!loaded) {
@@ -317,7 +341,7 @@ bool CMainFrame::loadFile(const QString& path, TestKind kind) {
     return false;
   }
   records_.store.recordingAvailable.store(1, std::memory_order_release);
-  recentFiles_.add(path);
+  recentFiles_.add(QString::fromStdString(path));
   rebuildRecentFileMenu();
   // The loaded recording is always shown first as the whole curve graph.
   sendCommand(cmd::kResetView);
@@ -331,9 +355,8 @@ bool CMainFrame::save() {
       this, power ? kPowerFileFilter : kForceFileFilter, power ? kPowerFileExtension : kForceFileExtension,
       QString::fromStdString(records_.paths.dataFolder), QString::fromStdString(records_.paths.currentFilePath));
   if (path.isEmpty()) return false;
-  records_.paths.currentFilePath = toStdString(path);
   MessageBoxSink messages(this);
-  if (!saveMeasurement(records_.paths.currentFilePath, records_.store, records_.subject, messages)) return false;
+  if (!saveMeasurement(records_, toStdString(path), messages)) return false;
   recentFiles_.add(path);
   rebuildRecentFileMenu();
   return true;

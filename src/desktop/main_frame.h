@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "acquisition/measurement_store.h"
-#include "desktop/shared_records.h"
+#include "model/shared_records.h"
 #include "reports/interval_list.h"
 
 class QAction;
@@ -24,6 +24,7 @@ namespace velkora {
 
 class CVelkoraView;
 class DialogBar;
+class ExerciseController;
 class RecentFileList;
 class SimulatedPlateMenu;
 class SimulatedTransportFactory;
@@ -52,6 +53,10 @@ class CMainFrame final : public QMainWindow {
   void setTestRunning(std::function<bool()> running) { testRunning_ = std::move(running); }
   bool testRunning() const { return testRunning_ && testRunning_(); }
 
+  // The plate's commands (Perform, Power perform, Check, Calibration, STOP) go to `exercises`, and the
+  // frame and its view follow the running test it announces.
+  void attachExercises(ExerciseController& exercises);
+
   // The program runs on the simulated plate: the "Simulated plate" menu, and a title that says so.
   void showSimulatedPlate(SimulatedTransportFactory& simulation);
   SimulatedPlateMenu* simulatedPlateMenu() const { return plateMenu_; }
@@ -67,10 +72,12 @@ class CMainFrame final : public QMainWindow {
   int32_t currentSelection(int32_t controlId) const;
   void fillList(int32_t controlId, const std::vector<std::string_view>& texts, int32_t selected);
 
-  // File commands. openFile opens a given file as a force-test or power-test file by its extension,
-  // without asking for a file name; false when it did not load.
+  // File commands. openFile opens a given file as the kind of test its name says (a ".tsr" name in
+  // any letter case is a power test), without asking for a file name; false when it did not load.
+  // The path's bytes are the file's name as the system has it.
   void openMeasurement(TestKind kind);
   bool openFile(const QString& path);
+  bool openFile(const std::string& path);
   bool save();
 
   // The unsaved-data question of the file commands and the test starts: Yes runs Save.
@@ -97,7 +104,6 @@ class CMainFrame final : public QMainWindow {
   void createStatusBar();
   void routeFrameCommands();
   void rebuildRecentFileMenu();
-  bool loadFile(const QString& path, TestKind kind);
   void showBar(int32_t templateId);
   void subjectInfo();
   void graphSetup();

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "app/messages.h"
+#include "model/messages.h"
 
 class QWidget;
 

@@ -3,9 +3,9 @@
 #include <QClipboard>
 #include <QGuiApplication>
 
-#include "app/messages.h"
 #include "desktop/file_dialogs.h"
 #include "desktop/message_box.h"
+#include "model/messages.h"
 #include "storage/binary_io.h"
 
 namespace velkora {

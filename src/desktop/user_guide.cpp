@@ -13,9 +13,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "app/messages.h"
 #include "app/paths.h"
 #include "desktop/message_box.h"
+#include "model/messages.h"
 
 namespace velkora {
 namespace {

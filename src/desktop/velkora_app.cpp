@@ -5,7 +5,6 @@
 #include <QStandardPaths>
 #include <clocale>
 
-#include "acquisition/plate_devices.h"
 #include "desktop/main_frame.h"
 #include "desktop/message_box.h"
 #include "desktop/recent_files.h"
@@ -27,14 +26,7 @@ AppEnvironment systemEnvironment() {
 }
 
 CVelkoraApp::CVelkoraApp(SharedRecords records, AppEnvironment environment, QObject* parent)
-    : CVelkoraApp(records, PlateRecordings::program(), std::move(environment), parent) {}
-
-CVelkoraApp::CVelkoraApp(SharedRecords records, PlateRecordings recordings, AppEnvironment environment, QObject* parent)
-    : QObject(parent),
-      records_(records),
-      recordings_(recordings),
-      environment_(std::move(environment)),
-      sound_(new StartSound(this)) {}
+    : QObject(parent), records_(records), environment_(std::move(environment)), sound_(new StartSound(this)) {}
 
 CVelkoraApp::~CVelkoraApp() = default;
 
@@ -64,16 +56,16 @@ bool CVelkoraApp::initInstance(const StartOptions& options) {
   frame_ = std::make_unique<CMainFrame>(records_, *recentFiles_);
   frame_->setStartSound([this] { playStartSound(); });
   // The one plate link of the program, on the plate or on the simulated plate.
-  auto plate = std::make_unique<PlateSystem>(records_.calibration, records_.store.repetitions, simulation_,
-                                             std::make_unique<SystemTransportFactory>());
-  if (plate->simulated()) frame_->showSimulatedPlate(*plate->simulation());
-  tests_ = new TestController(records_, recordings_, std::move(plate), *frame_);
+  auto plate = std::make_unique<ProgramPlate>(records_, simulation_);
+  if (plate->system().simulated()) frame_->showSimulatedPlate(*plate->system().simulation());
+  tests_ = new ExerciseController(records_, std::move(plate), *frame_);
+  frame_->attachExercises(*tests_);
   frame_->show();
   // The desktop session may end the program after closing its windows: the configuration is
   // written then too, and again at the exit itself.
   connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { writeConfiguration(); });
   started_ = true;
-  if (!options.file.empty()) frame_->openFile(QString::fromStdString(options.file));
+  if (!options.file.empty()) frame_->openFile(options.file);
   return true;
 }
 

@@ -10,8 +10,8 @@
 #include "acquisition/simulation_option.h"
 #include "app/paths.h"
 #include "desktop/command_line.h"
-#include "desktop/shared_records.h"
-#include "desktop/test_controller.h"
+#include "desktop/exercise_controller.h"
+#include "model/shared_records.h"
 
 namespace velkora {
 
@@ -34,8 +34,6 @@ class CVelkoraApp final : public QObject {
 
  public:
   CVelkoraApp(SharedRecords records, AppEnvironment environment, QObject* parent = nullptr);
-  // With the recordings of the plate's dialogs given (tests); the other uses the program's.
-  CVelkoraApp(SharedRecords records, PlateRecordings recordings, AppEnvironment environment, QObject* parent = nullptr);
   ~CVelkoraApp() override;
 
   // Prepares everything and shows the main window; a FILE of the command line is opened after it.
@@ -47,20 +45,19 @@ class CVelkoraApp final : public QObject {
 
   CMainFrame* mainFrame() const { return frame_.get(); }
   // The plate and the tests on it; null before start-up.
-  TestController* tests() const { return tests_; }
+  ExerciseController* tests() const { return tests_; }
   // The plate the tests record from: the simulated plate when the command line asked for it.
   const SimulationOption& simulation() const { return simulation_; }
   void playStartSound();
 
  private:
   SharedRecords records_;
-  PlateRecordings recordings_;
   AppEnvironment environment_;
   SimulationOption simulation_;
   std::unique_ptr<RecentFileList> recentFiles_;
   StartSound* sound_;
   std::unique_ptr<CMainFrame> frame_;
-  TestController* tests_ = nullptr;  // a child of the main frame
+  ExerciseController* tests_ = nullptr;  // a child of the main frame
   bool started_ = false;
   bool exited_ = false;
 };

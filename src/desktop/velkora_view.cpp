@@ -7,14 +7,14 @@
 #include <QRegion>
 #include <algorithm>
 
-#include "app/command_ids.h"
-#include "app/messages.h"
 #include "desktop/force_list.h"
 #include "desktop/main_frame.h"
 #include "desktop/message_box.h"
-#include "desktop/painting/qpainter_device_context.h"
 #include "desktop/report_transfer.h"
 #include "desktop/view_printer.h"
+#include "model/command_ids.h"
+#include "model/messages.h"
+#include "painting/qpainter_device_context.h"
 #include "reports/interval_list.h"
 #include "reports/report_export.h"
 #include "view/bar_graph.h"
@@ -209,16 +209,7 @@ void CVelkoraView::exportCsv() {
 }
 
 CurveGraphView CVelkoraView::curveView() const {
-  CurveGraphView view;
-  view.y1Shown = state_.y1Shown;
-  view.y2Shown = state_.y2Shown;
-  view.windowStart = state_.sampleWindowStart;
-  view.windowEnd = state_.sampleWindowEnd;
-  view.cursorLeft = state_.cursorLeft;
-  view.cursorRight = state_.cursorRight;
-  view.live = isLive(state_.displayMode);
-  view.publishedCount = records_.store.sampleCount.load(std::memory_order_acquire);
-  return view;
+  return state_.curveGraphView(records_.store.sampleCount.load(std::memory_order_acquire));
 }
 
 BarGraphView CVelkoraView::barView() const {
@@ -287,6 +278,24 @@ void CVelkoraView::drawScene(QPainter& painter) {
       // The report list paints itself.
       break;
   }
+}
+
+void CVelkoraView::onTestStarted(TestKind kind, int32_t seconds) {
+  state_.enterLiveTest(kind, seconds);
+  resetReportList();
+  invalidate(Repaint::Whole);
+}
+
+void CVelkoraView::onTestEnded(TestEnd end, bool countedRepetitions) {
+  if (end != TestEnd::Finished) {
+    resetView();
+    return;
+  }
+  // A recording that reached its limit shows its graph, also when STOP came just after.
+  if (countedRepetitions)
+    enterBarGraph();
+  else
+    enterCurveGraph();
 }
 
 void CVelkoraView::drawLiveTick(const TestTick& tick) {

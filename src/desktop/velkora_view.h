@@ -9,8 +9,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "acquisition/test_session.h"
-#include "desktop/shared_records.h"
+#include "acquisition/exercise_session.h"
+#include "acquisition/measurement_store.h"
+#include "model/shared_records.h"
 #include "view/print_page.h"
 #include "view/screen_layout.h"
 #include "view/view_state.h"
@@ -35,6 +36,11 @@ class CVelkoraView final : public QWidget {
   const QPixmap& canvas() const { return canvas_; }
   // Where the header, the readouts, the graph and the report list stand in the view's present size.
   ScreenLayout layout() const;
+
+  // A test started: its live display, and no report list until a report is chosen again.
+  void onTestStarted(TestKind kind, int32_t seconds);
+  // A test ended: the graph of a finished test, or the empty view of a stopped or lost one.
+  void onTestEnded(TestEnd end, bool countedRepetitions);
 
   // What a tick of a running test adds, drawn onto the backing image with the scales of the latest
   // full drawing; only the changed rectangle is repainted. A live curve gets the segments of samples

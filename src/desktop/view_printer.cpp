@@ -7,7 +7,7 @@
 #include <QString>
 
 #include "desktop/message_box.h"
-#include "desktop/painting/page_printing.h"
+#include "painting/page_printing.h"
 
 namespace velkora {
 namespace {

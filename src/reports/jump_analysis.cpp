@@ -131,12 +131,6 @@ PhaseExtremes computePhaseExtremes(const MeasurementStore& store) {
   return e;
 }
 
-float jumpMass(const MeasurementStore& store) {
-  if (store.testKind != TestKind::Power || !store.jump.analysed) return 0.0f;
-  const float M = 1000 * store.jump.baseline / 9.81;
-  return M;
-}
-
 float accelerationAt(const MeasurementStore& store, int32_t index) {
   const float M = jumpMass(store);
   if (!(M > 0)) return 0.0f;

@@ -45,10 +45,6 @@ JumpHeights computeJumpHeights(const MeasurementStore& store, float bodyWeightKg
 // Extremes of force, velocity, power and displacement before and after the impulse peak.
 PhaseExtremes computePhaseExtremes(const MeasurementStore& store);
 
-// The subject's mass in kilograms from the weight baseline; 0 unless the store holds an analysed
-// power test.
-float jumpMass(const MeasurementStore& store);
-
 // Net acceleration of the centre of gravity in m/s² at one sample: (vector force − weight) / mass.
 // 0 unless the store holds an analysed power test with a positive mass.
 float accelerationAt(const MeasurementStore& store, int32_t index);

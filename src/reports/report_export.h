@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "acquisition/measurement_store.h"
-#include "app/messages.h"
+#include "model/messages.h"
 #include "reports/report_table.h"
 
 namespace velkora {

@@ -1,9 +1,10 @@
 #include "storage/archive_string.h"
 
+#include "model/utf8.h"
+
 namespace velkora {
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
 constexpr uint16_t kWideMarker = 0xFFFE;
 
 // 0x80..0x9F of Windows-1252; 0xA0..0xFF equal their Latin-1 code points.
@@ -13,63 +14,15 @@ constexpr char16_t kCp1252High[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-void appendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
-
-// Decodes one code point at s[i], advancing i; anything malformed (bad lead or continuation byte,
-// overlong form, surrogate, beyond U+10FFFF) yields U+FFFD and skips one byte.
+// The code point at s[i], advancing i; anything malformed yields U+FFFD and skips one byte.
 char32_t nextCodePoint(std::string_view s, size_t& i) {
-  const auto byte = [&](size_t k) { return static_cast<uint8_t>(s[k]); };
-  const uint8_t lead = byte(i);
-  if (lead < 0x80) {
+  char32_t c = 0;
+  const size_t length = decodeUtf8(s.substr(i), c);
+  if (length == 0) {
     ++i;
-    return lead;
+    return kReplacementCharacter;
   }
-  size_t extra;
-  char32_t c;
-  char32_t minimum;
-  if ((lead & 0xE0) == 0xC0) {
-    extra = 1, c = lead & 0x1F, minimum = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    extra = 2, c = lead & 0x0F, minimum = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    extra = 3, c = lead & 0x07, minimum = 0x10000;
-  } else {
-    ++i;
-    return kReplacement;
-  }
-  if (s.size() - i <= extra) {
-    ++i;
-    return kReplacement;
-  }
-  for (size_t k = 1; k <= extra; ++k) {
-    const uint8_t b = byte(i + k);
-    if ((b & 0xC0) != 0x80) {
-      ++i;
-      return kReplacement;
-    }
-    c = (c << 6) | (b & 0x3F);
-  }
-  if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-    ++i;
-    return kReplacement;
-  }
-  i += extra + 1;
+  i += length;
   return c;
 }
 
@@ -137,7 +90,7 @@ std::string utf16leToUtf8(const uint8_t* units, size_t count) {
         continue;
       }
     }
-    appendUtf8(out, (u >= 0xD800 && u <= 0xDFFF) ? kReplacement : u);
+    appendUtf8(out, (u >= 0xD800 && u <= 0xDFFF) ? kReplacementCharacter : u);
   }
   return out;
 }

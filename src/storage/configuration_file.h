@@ -9,9 +9,9 @@
 #include <string_view>
 #include <system_error>
 
-#include "acquisition/measurement_store.h"
-#include "app/messages.h"
-#include "app/settings.h"
+#include "model/measurement_records.h"
+#include "model/messages.h"
+#include "model/settings.h"
 
 namespace velkora {
 

@@ -2,11 +2,31 @@
 
 #include <algorithm>
 
-#include "reports/jump_analysis.h"
 #include "storage/archive_string.h"
 #include "storage/binary_io.h"
 
 namespace velkora {
+namespace {
+
+bool endsWithIgnoringCase(std::string_view text, std::string_view suffix) {
+  if (text.size() < suffix.size()) return false;
+  const std::string_view tail = text.substr(text.size() - suffix.size());
+  for (size_t i = 0; i < suffix.size(); ++i) {
+    const char c = tail[i] >= 'A' && tail[i] <= 'Z' ? static_cast<char>(tail[i] - 'A' + 'a') : tail[i];
+    if (c != suffix[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+TestKind testKindForPath(std::string_view path) {
+  return endsWithIgnoringCase(path, kPowerFileExtension) ? TestKind::Power : TestKind::Force;
+}
+
+bool isMeasurementFileName(std::string_view path) {
+  return endsWithIgnoringCase(path, kPowerFileExtension) || endsWithIgnoringCase(path, kForceFileExtension);
+}
 namespace {
 
 // Far above any file the program writes (about 0.5 MB); a longer file is read only this far.
@@ -140,8 +160,8 @@ void applyMeasurement(const MeasurementRecord& record, MeasurementStore& store, 
   store.jump.analysed = false;
 }
 
-bool saveMeasurement(const std::string& path, MeasurementStore& store, const SubjectInfo& subject,
-                     MessageSink& messages, std::error_code* error) {
+bool writeMeasurementFile(const std::string& path, MeasurementStore& store, const SubjectInfo& subject,
+                          MessageSink& messages, std::error_code* error) {
   if (!writeFileAtomically(path, encodeMeasurement(store, subject), error)) {
     messages.showMessage(msg::kFileSaveError);
     return false;
@@ -150,8 +170,8 @@ bool saveMeasurement(const std::string& path, MeasurementStore& store, const Sub
   return true;
 }
 
-bool loadMeasurement(const std::string& path, TestKind kind, MeasurementStore& store, SubjectInfo& subject,
-                     MessageSink& messages, std::error_code* openError) {
+bool readMeasurementFile(const std::string& path, TestKind kind, MeasurementStore& store, SubjectInfo& subject,
+                         MessageSink& messages, std::error_code* openError) {
   std::string bytes;
   if (!readWholeFile(path, bytes, kMaxFileBytes, openError)) {
     messages.showMessage(msg::kErrorOpeningFile);
@@ -174,7 +194,6 @@ bool loadMeasurement(const std::string& path, TestKind kind, MeasurementStore& s
   }
   applyMeasurement(*record, store, subject);
   store.testKind = kind;
-  if (kind == TestKind::Power) computeJumpResults(store);
   return true;
 }
 

@@ -13,9 +13,9 @@
 #include <string_view>
 #include <system_error>
 
-#include "acquisition/measurement_store.h"
-#include "app/messages.h"
-#include "storage/subject_info.h"
+#include "model/measurement_records.h"
+#include "model/messages.h"
+#include "model/subject_info.h"
 
 namespace velkora {
 
@@ -24,6 +24,13 @@ inline constexpr std::string_view kForceFileExtension = ".vkr";
 inline constexpr std::string_view kForceFileFilter = "Velkora Files (*.vkr)|*.vkr||";
 inline constexpr std::string_view kPowerFileExtension = ".tsr";
 inline constexpr std::string_view kPowerFileFilter = "Tamsiro Files (*.tsr)|*.tsr||";
+
+// The kind of test a file name says: a name ending in ".tsr" in any letter case is a power test, any
+// other a force test. Every place that takes a test kind from a name asks this.
+TestKind testKindForPath(std::string_view path);
+
+// Whether a name ends in ".vkr" or ".tsr", in any letter case.
+bool isMeasurementFileName(std::string_view path);
 
 // Everything a file holds, read completely before any of it reaches the program's records.
 // Large (two full channels): allocate it on the heap.
@@ -63,15 +70,15 @@ void applyMeasurement(const MeasurementRecord& record, MeasurementStore& store, 
 
 // Writes the file atomically: a failed save leaves any previous file as it was. Shows "File Save
 // Error" on failure, with the reason in `error` (optional); on success the store counts as saved.
-bool saveMeasurement(const std::string& path, MeasurementStore& store, const SubjectInfo& subject,
-                     MessageSink& messages, std::error_code* error = nullptr);
+bool writeMeasurementFile(const std::string& path, MeasurementStore& store, const SubjectInfo& subject,
+                          MessageSink& messages, std::error_code* error = nullptr);
 
 // Reads the whole file and changes the store and the subject only when every field was there and
 // valid. `kind` is the kind of test the file is opened as (Open Force or Open Power); it becomes the
-// store's test kind only with a successful load, and a power test's jump analysis runs on the data.
+// store's test kind only with a successful load; the jump analysis of a power test is the caller's.
 // Anything but a regular file shows "Error opening file"; `openError` (optional) receives the reason
 // a file could not be opened or read.
-bool loadMeasurement(const std::string& path, TestKind kind, MeasurementStore& store, SubjectInfo& subject,
-                     MessageSink& messages, std::error_code* openError = nullptr);
+bool readMeasurementFile(const std::string& path, TestKind kind, MeasurementStore& store, SubjectInfo& subject,
+                         MessageSink& messages, std::error_code* openError = nullptr);
 
 }  // namespace velkora

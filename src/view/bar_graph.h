@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "acquisition/measurement_store.h"
-#include "app/settings.h"
+#include "model/settings.h"
 #include "view/device_context.h"
 #include "view/graph_axis.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "acquisition/measurement_store.h"
-#include "app/settings.h"
+#include "model/settings.h"
 #include "view/device_context.h"
 #include "view/graph_axis.h"
 

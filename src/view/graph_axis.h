@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "acquisition/measurement_store.h"
-#include "app/settings.h"
+#include "model/settings.h"
 #include "view/device_context.h"
 
 namespace velkora {

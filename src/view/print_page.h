@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "acquisition/measurement_store.h"
-#include "app/settings.h"
+#include "model/settings.h"
 #include "reports/report_table.h"
 #include "view/bar_graph.h"
 #include "view/curve_graph.h"

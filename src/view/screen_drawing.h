@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "acquisition/measurement_store.h"
-#include "app/settings.h"
+#include "model/settings.h"
 #include "view/bar_graph.h"
 #include "view/curve_graph.h"
 #include "view/device_context.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "app/command_ids.h"
+#include "model/command_ids.h"
 #include "reports/digital_reports.h"
 
 namespace velkora {
@@ -114,6 +114,33 @@ bool ViewState::enterReport(DisplayMode reportMode, const MeasurementStore& stor
 }
 
 void ViewState::resetView() { displayMode = DisplayMode::Empty; }
+
+void ViewState::enterLiveTest(TestKind kind, int32_t seconds) {
+  const bool power = kind == TestKind::Power;
+  displayMode = power ? DisplayMode::PowerTestLive : DisplayMode::ForceTestLive;
+  y1Shown = static_cast<int32_t>(ForceChannel::Vertical);
+  y2Shown = static_cast<int32_t>(power ? ForceChannel::Vertical : ForceChannel::Horizontal);
+  liveBarsDrawn = 0;
+  sampleWindowStart = 0;
+  sampleWindowEnd = seconds * 1000;
+  if (!power) {
+    cursorLeft = 0;
+    cursorRight = seconds;
+  }
+}
+
+CurveGraphView ViewState::curveGraphView(int32_t publishedCount) const {
+  CurveGraphView view;
+  view.y1Shown = y1Shown;
+  view.y2Shown = y2Shown;
+  view.windowStart = sampleWindowStart;
+  view.windowEnd = sampleWindowEnd;
+  view.cursorLeft = cursorLeft;
+  view.cursorRight = cursorRight;
+  view.live = displayMode == DisplayMode::ForceTestLive || displayMode == DisplayMode::PowerTestLive;
+  view.publishedCount = publishedCount;
+  return view;
+}
 
 Repaint ViewState::showFullWindow(const MeasurementStore& store) {
   setWholeWindow(store);

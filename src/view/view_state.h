@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "acquisition/measurement_store.h"
-#include "app/settings.h"
+#include "model/settings.h"
 #include "reports/report_table.h"
 #include "view/bar_graph.h"
 #include "view/curve_graph.h"
@@ -83,6 +83,14 @@ class ViewState {
   // refuses a recording without repetitions. The interval goes back to 1.
   bool enterReport(DisplayMode reportMode, const MeasurementStore& store);
   void resetView();
+  // A test starts: its live display (the curves, or the bars of a test that counts repetitions), with
+  // the vertical force on Y1 and the horizontal one on Y2 (both vertical for a power test), and a
+  // window of `seconds` × 1000 samples from sample 0.
+  void enterLiveTest(TestKind kind, int32_t seconds);
+
+  // The curve graph as the state shows it now, for the screen, the printed page and velkora-cli; a
+  // live graph ends at `publishedCount`, the samples the running test has published.
+  CurveGraphView curveGraphView(int32_t publishedCount) const;
 
   // The whole recording again, cursors on its ends; the parameters stay.
   Repaint showFullWindow(const MeasurementStore& store);

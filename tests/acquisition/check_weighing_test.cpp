@@ -4,7 +4,7 @@
 
 #include <clocale>
 
-#include "acquisition/power_test.h"
+#include "acquisition/power_exercise.h"
 #include "acquisition/session_rig.h"
 
 namespace velkora {

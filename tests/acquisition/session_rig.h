@@ -9,9 +9,9 @@
 
 #include "acquisition/calibration_procedure.h"
 #include "acquisition/check_readout.h"
+#include "acquisition/exercise_session.h"
 #include "acquisition/link_fakes.h"
 #include "acquisition/plate_devices.h"
-#include "acquisition/test_session.h"
 #include "acquisition/weighing_session.h"
 
 namespace velkora::testing {
@@ -45,7 +45,7 @@ struct SessionRig : Records {
   SimulatedTransportFactory& simulation() { return *plate.simulation(); }
 
   PlateSystem plate;
-  TestSession test{plate, *store, calibration, [this] { return clockSeconds; }};
+  ExerciseSession test{plate, *store, calibration, [this] { return clockSeconds; }};
   WeighingSession weighing{plate, weightRecording, calibration};
   CheckReadout check{plate, checkRecording, calibration};
   CalibrationProcedure calibrationProcedure{plate, calibrationRecording, calibration};
@@ -63,7 +63,7 @@ struct ScriptedRig {
 
 // Ticks `session` every `interval` until the test ends, passing every tick to `seen`.
 template <typename Seen>
-TestEnd tickUntilEnd(TestSession& session, std::chrono::milliseconds interval, Seen seen) {
+TestEnd tickUntilEnd(ExerciseSession& session, std::chrono::milliseconds interval, Seen seen) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while (std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(interval);
@@ -74,7 +74,8 @@ TestEnd tickUntilEnd(TestSession& session, std::chrono::milliseconds interval, S
   return TestEnd::None;
 }
 
-inline TestEnd tickUntilEnd(TestSession& session, std::chrono::milliseconds interval = std::chrono::milliseconds(2)) {
+inline TestEnd tickUntilEnd(ExerciseSession& session,
+                            std::chrono::milliseconds interval = std::chrono::milliseconds(2)) {
   return tickUntilEnd(session, interval, [](const TestTick&) {});
 }
 

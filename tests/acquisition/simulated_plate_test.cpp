@@ -6,7 +6,7 @@
 
 #include "acquisition/link_fakes.h"
 #include "acquisition/plate_devices.h"
-#include "acquisition/power_test.h"
+#include "acquisition/power_exercise.h"
 
 namespace velkora {
 namespace {

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "model/utf8.h"
+
 namespace velkora {
 namespace {
 

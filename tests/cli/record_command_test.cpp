@@ -14,9 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/messages.h"
-#include "app/program_state.h"
 #include "cli/cli_command.h"
+#include "model/messages.h"
 #include "reports/jump_analysis.h"
 #include "storage/configuration_file.h"
 #include "storage/measurement_file.h"
@@ -45,7 +44,7 @@ std::unique_ptr<MeasurementStore> load(const std::string& path, TestKind kind) {
   auto store = std::make_unique<MeasurementStore>();
   SubjectInfo subject;
   CollectingMessageSink messages;
-  EXPECT_TRUE(loadMeasurement(path, kind, *store, subject, messages)) << path;
+  EXPECT_TRUE(readMeasurementFile(path, kind, *store, subject, messages)) << path;
   return store;
 }
 
@@ -469,17 +468,6 @@ TEST(RecordCommand, ConfigurationThatCannotBeReadIsAnError) {
 // body weight and the jump analysis stay defined (the sanitizer build stops at anything undefined).
 TEST(RecordCommand, HostileCalibrationFromTheConfigurationStaysDefined) {
   TempDir dir;
-  // --config fills the program's own settings; later tests in this process get them back as they were.
-  struct Restore {
-    AppSettings app = program::appSettings;
-    CalibrationSet calibration = program::currentCalibration;
-    GraphSettings graph = program::graphSettings;
-    ~Restore() {
-      program::appSettings = app;
-      program::currentCalibration = calibration;
-      program::graphSettings = graph;
-    }
-  } restore;
   const struct {
     CalibrationSet calibration;
     std::vector<std::string> test;
@@ -514,16 +502,6 @@ TEST(RecordCommand, HostileCalibrationFromTheConfigurationStaysDefined) {
 // nothing, unless the command line gives one.
 TEST(RecordCommand, StartForceOutsideTheTestRulesIsRefusedBeforeRecording) {
   TempDir dir;
-  struct Restore {
-    AppSettings app = program::appSettings;
-    CalibrationSet calibration = program::currentCalibration;
-    GraphSettings graph = program::graphSettings;
-    ~Restore() {
-      program::appSettings = app;
-      program::currentCalibration = calibration;
-      program::graphSettings = graph;
-    }
-  } restore;
   AppSettings settings;
   settings.startForce = 6001;
   const std::string config = dir.file("strong.cfg");

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/program_state.h"
+#include "app/measurement_use_cases.h"
+#include "app/program_records.h"
 #include "cli/cli_command.h"
 #include "reports/jump_analysis.h"
 #include "storage/measurement_file.h"
@@ -277,23 +278,26 @@ TEST_F(ReportCommands, JumpAnalysisOfAFile) {
   EXPECT_EQ(lines(r.out, "\n")[6], "heightByImpulse: 0");
 }
 
-TEST_F(ReportCommands, LoadingAPowerFileRunsTheAnalysis) {
+TEST_F(ReportCommands, OpeningAPowerFileRunsTheAnalysis) {
   const std::string path = jumpFile("jump.tsr");
-  auto store = std::make_unique<MeasurementStore>();
-  SubjectInfo subject;
+  auto records = std::make_unique<ProgramRecords>();
+  const MeasurementStore& store = records->store;
   CollectingMessageSink messages;
-  ASSERT_TRUE(loadMeasurement(path, TestKind::Power, *store, subject, messages));
-  EXPECT_EQ(store->testKind, TestKind::Power);
-  EXPECT_TRUE(store->jump.analysed);
-  EXPECT_EQ(store->jump.peakIndex, 1999);  // end of the push: the mean force is below 1231 N
-  EXPECT_GT(forceAt(*store, 1999, ForceChannel::Velocity), 0.0f);
+  ASSERT_TRUE(openMeasurement(records->shared(), path, TestKind::Power, messages));
+  EXPECT_EQ(store.testKind, TestKind::Power);
+  EXPECT_TRUE(store.jump.analysed);
+  EXPECT_EQ(store.jump.peakIndex, 1999);  // end of the push: the mean force is below 1231 N
+  EXPECT_GT(forceAt(store, 1999, ForceChannel::Velocity), 0.0f);
 
-  store->jump.peakIndex = 77;
-  ASSERT_TRUE(loadMeasurement(path, TestKind::Force, *store, subject, messages));
-  EXPECT_EQ(store->testKind, TestKind::Force);
-  EXPECT_FALSE(store->jump.analysed);
-  EXPECT_EQ(store->jump.peakIndex, 77);
-  EXPECT_EQ(forceAt(*store, 1999, ForceChannel::Velocity), 0.0f);
+  records->store.jump.peakIndex = 77;
+  ASSERT_TRUE(openMeasurement(records->shared(), path, TestKind::Force, messages));
+  EXPECT_EQ(store.testKind, TestKind::Force);
+  EXPECT_FALSE(store.jump.analysed);
+  EXPECT_EQ(store.jump.peakIndex, 77);
+  EXPECT_EQ(forceAt(store, 1999, ForceChannel::Velocity), 0.0f);
+  // Reading the file alone leaves the analysis to its caller.
+  ASSERT_TRUE(readMeasurementFile(path, TestKind::Power, records->store, records->subject, messages));
+  EXPECT_FALSE(store.jump.analysed);
 }
 
 }  // namespace

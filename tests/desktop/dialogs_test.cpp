@@ -9,13 +9,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "app/settings.h"
 #include "desktop/dialogs/about_dlg.h"
 #include "desktop/dialogs/subject_dlg.h"
 #include "desktop/dialogs/yaxes_dlg.h"
 #include "desktop/ui_fixture.h"
+#include "model/settings.h"
+#include "model/subject_info.h"
 #include "storage/configuration_file.h"
-#include "storage/subject_info.h"
 
 namespace velkora {
 namespace {

@@ -45,8 +45,10 @@ Timing timeRunningTest(PlateFixture& f, int64_t grabAt, const char* grabName) {
       t.endTickNs = ns;
     if (++t.ticks == grabAt) testing::saveGrab(f.frame(), grabName);
   };
-  f.frame().route(cmd::kLiveCurveTick, timedTick);
-  f.frame().route(cmd::kLiveRepetitionTick, timedTick);
+  // The timer ticks through this timing wrapper instead of reaching the controller directly.
+  QTimer& timer = f.tests().testTimer();
+  QObject::disconnect(&timer, &QTimer::timeout, &f.tests(), nullptr);
+  QObject::connect(&timer, &QTimer::timeout, timedTick);
   QElapsedTimer since;
   since.start();
   QTimer watchdog;

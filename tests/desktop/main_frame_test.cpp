@@ -14,12 +14,12 @@
 #include <QToolBar>
 #include <filesystem>
 
-#include "app/command_ids.h"
 #include "desktop/command_table.h"
 #include "desktop/dialog_bar.h"
 #include "desktop/measurement_files.h"
 #include "desktop/ui_fixture.h"
 #include "desktop/velkora_view.h"
+#include "model/command_ids.h"
 
 namespace velkora {
 namespace {

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "acquisition/measurement_store.h"
-#include "app/messages.h"
+#include "model/messages.h"
+#include "model/subject_info.h"
 #include "reports/jump_analysis.h"
 #include "storage/measurement_file.h"
-#include "storage/subject_info.h"
 
 namespace velkora::testing {
 
@@ -67,7 +67,7 @@ inline std::string saveRecording(MeasurementStore& store, const std::string& pat
   subject.height = 180;
   subject.comment1 = "first";
   CollectingMessageSink messages;
-  saveMeasurement(path, store, subject, messages);
+  writeMeasurementFile(path, store, subject, messages);
   return path;
 }
 

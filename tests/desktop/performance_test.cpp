@@ -12,13 +12,13 @@
 #include <fstream>
 #include <string>
 
-#include "app/command_ids.h"
 #include "desktop/dialog_bar.h"
 #include "desktop/force_list.h"
 #include "desktop/main_frame.h"
 #include "desktop/measurement_files.h"
 #include "desktop/ui_fixture.h"
 #include "desktop/velkora_view.h"
+#include "model/command_ids.h"
 
 namespace velkora {
 namespace {

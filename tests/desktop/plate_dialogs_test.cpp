@@ -6,6 +6,7 @@
 #include <QLabel>
 
 #include "acquisition/plate_devices.h"
+#include "app/program_records.h"
 #include "desktop/dialogs/simulated_subject_dlg.h"
 #include "desktop/plate_fixture.h"
 
@@ -112,13 +113,14 @@ TEST(PerformDialog, ValuesAreCheckedWithTheRangeOfTheirMode) {
 
 // The Power dialog and the calibration on a plate of their own that nobody answers.
 struct QuietPlate {
-  CalibrationSet calibration;
-  RepetitionTable repetitions;
-  std::unique_ptr<SampleBuffer> samples = std::make_unique<SampleBuffer>();
-  Recording recording{.samples = samples.get()};
-  PlateSystem plate{calibration, repetitions, testing::simulated("silent").simulation,
-                    std::make_unique<SystemTransportFactory>(PlateDevicePaths{.serialPortPrefix = "/nonexistent/"})};
-  AppSettings app;
+  std::unique_ptr<ProgramRecords> records = std::make_unique<ProgramRecords>();
+  ProgramPlate program{
+      records->shared(),
+      std::make_unique<PlateSystem>(
+          records->calibration, records->store.repetitions, testing::simulated("silent").simulation,
+          std::make_unique<SystemTransportFactory>(PlateDevicePaths{.serialPortPrefix = "/nonexistent/"}))};
+  PlateSystem& plate = program.system();
+  AppSettings& app = records->app;
 };
 
 TEST(PowerDialog, TimeIsAnIntegerFromOneTo61BeforeAnythingStarts) {
@@ -132,8 +134,7 @@ TEST(PowerDialog, TimeIsAnIntegerFromOneTo61BeforeAnythingStarts) {
                         {"3 s", "Please enter an integer."}};
   for (const Case& c : cases) {
     QuietPlate q;
-    WeighingSession weighing(q.plate, q.recording, q.calibration);
-    CWeightDlg dialog(weighing, q.app);
+    CWeightDlg dialog(q.program, q.app);
     type(&dialog, CWeightDlg::kTime, QString::fromLatin1(c.time));
     const Pressed p = pressAndAnswer(dialog, CWeightDlg::kGo);
     EXPECT_EQ(p.messages, std::vector<std::string>{c.message}) << c.time;
@@ -144,9 +145,8 @@ TEST(PowerDialog, TimeIsAnIntegerFromOneTo61BeforeAnythingStarts) {
   }
   // 61 starts the weighing; closing the dialog stops the link.
   QuietPlate q;
-  WeighingSession weighing(q.plate, q.recording, q.calibration);
   {
-    CWeightDlg dialog(weighing, q.app);
+    CWeightDlg dialog(q.program, q.app);
     type(&dialog, CWeightDlg::kTime, "61");
     EXPECT_TRUE(pressAndAnswer(dialog, CWeightDlg::kGo).messages.empty());
     EXPECT_TRUE(q.plate.running());
@@ -159,8 +159,7 @@ TEST(PowerDialog, TimeIsAnIntegerFromOneTo61BeforeAnythingStarts) {
 
 TEST(PowerDialog, APlateThatFallsSilentEndsTheWeighingWithErrorAndGoIsOfferedAgain) {
   QuietPlate q;
-  WeighingSession weighing(q.plate, q.recording, q.calibration);
-  CWeightDlg dialog(weighing, q.app);
+  CWeightDlg dialog(q.program, q.app);
   dialog.show();
   press(&dialog, CWeightDlg::kGo);
   ASSERT_EQ(testing::lineText(&dialog, CWeightDlg::kStatus), "In progress");

@@ -12,15 +12,15 @@
 #include <string>
 
 #include "acquisition/simulation_option.h"
-#include "app/command_ids.h"
 #include "desktop/dialog_bar.h"
 #include "desktop/dialogs/calib_dlg.h"
 #include "desktop/dialogs/perform_dlg.h"
 #include "desktop/dialogs/weight_dlg.h"
+#include "desktop/exercise_controller.h"
 #include "desktop/main_frame.h"
-#include "desktop/test_controller.h"
 #include "desktop/ui_fixture.h"
 #include "desktop/velkora_view.h"
+#include "model/command_ids.h"
 
 namespace velkora::testing {
 
@@ -58,7 +58,7 @@ class PlateFixture {
   }
   CMainFrame& frame() { return *ui.app->mainFrame(); }
   CVelkoraView& view() { return *frame().view(); }
-  TestController& tests() { return *ui.app->tests(); }
+  ExerciseController& tests() { return *ui.app->tests(); }
   MeasurementStore& store() { return *ui.records.store; }
   DisplayMode mode() { return view().state().displayMode; }
 

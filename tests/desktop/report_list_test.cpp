@@ -11,7 +11,6 @@
 #include <QTest>
 #include <cstdlib>
 
-#include "app/command_ids.h"
 #include "desktop/dialog_bar.h"
 #include "desktop/force_list.h"
 #include "desktop/main_frame.h"
@@ -19,6 +18,7 @@
 #include "desktop/ml_header_ctrl.h"
 #include "desktop/ui_fixture.h"
 #include "desktop/velkora_view.h"
+#include "model/command_ids.h"
 #include "reports/digital_reports.h"
 #include "reports/report_export.h"
 

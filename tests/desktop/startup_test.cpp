@@ -8,7 +8,6 @@
 #include <QTest>
 #include <csignal>
 
-#include "app/command_ids.h"
 #include "desktop/command_line.h"
 #include "desktop/dialogs/comm_dlg.h"
 #include "desktop/main_frame.h"
@@ -16,6 +15,7 @@
 #include "desktop/signal_watcher.h"
 #include "desktop/ui_fixture.h"
 #include "desktop/velkora_view.h"
+#include "model/command_ids.h"
 
 namespace velkora {
 namespace {
@@ -114,17 +114,23 @@ TEST(StartUp, AProgramFolderThatCannotBeWrittenUsesThePerUserPlaces) {
 }
 
 TEST(StartUp, AFileOnTheCommandLineIsOpenedAsItsKindAndABadOneLeavesTheProgramEmpty) {
-  {
+  // The name says the kind in any letter case, on the command line and in File → Open alike; the
+  // name's bytes are kept as given, whatever they are.
+  for (const char* name : {"jump.tsr", "JUMP.TSR", "up.Tsr", "bad\xff\xfename.tsr"}) {
     UiFixture f;
     auto recording = testing::powerRecording();
     StartOptions options;
-    options.file = testing::saveRecording(*recording, f.root.file("jump.tsr"));
+    options.file = testing::saveRecording(*recording, f.root.file(name));
     f.start(options);
-    EXPECT_EQ(f.records.store->testKind, TestKind::Power);
-    EXPECT_EQ(f.records.store->sampleCount.load(), 3000);
+    EXPECT_EQ(f.records.store->testKind, TestKind::Power) << name;
+    EXPECT_TRUE(f.records.store->jump.analysed) << name;
+    EXPECT_EQ(f.records.store->sampleCount.load(), 3000) << name;
     EXPECT_EQ(f.records.subject.name, "Ana");
-    EXPECT_EQ(f.app->mainFrame()->view()->state().displayMode, DisplayMode::CurveGraph);
+    EXPECT_EQ(f.app->mainFrame()->view()->state().displayMode, DisplayMode::CurveGraph) << name;
     EXPECT_EQ(f.records.paths.currentFilePath, options.file);
+    f.records.store->testKind = TestKind::Force;
+    EXPECT_TRUE(f.app->mainFrame()->openFile(options.file)) << name;
+    EXPECT_EQ(f.records.store->testKind, TestKind::Power) << name;
   }
   UiFixture f;
   testing::writeFile(f.root.file("bad.vkr"), std::string("\x0cVelkora_V1.0 and more bytes of a configuration"));
@@ -151,6 +157,9 @@ TEST(StartUp, CommandLine) {
       {{"--simulate"}, CommandLineResult::Run, true, ""},
       {{"--simulate=jump", "a/b.tsr"}, CommandLineResult::Run, true, "a/b.tsr"},
       {{"x.vkr"}, CommandLineResult::Run, false, "x.vkr"},
+      {{"JUMP.TSR"}, CommandLineResult::Run, false, "JUMP.TSR"},
+      {{"up.Tsr", "--simulate=,fast"}, CommandLineResult::Run, true, "up.Tsr"},
+      {{"bad\xff\xfename.vkr"}, CommandLineResult::Run, false, "bad\xff\xfename.vkr"},
       {{"x.vkr", "--help"}, CommandLineResult::Help, false, ""},
       {{"--simulate=nonsense:1"}, CommandLineResult::UsageError, false, ""},
       {{"--simulation"}, CommandLineResult::UsageError, false, ""},

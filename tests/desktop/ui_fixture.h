@@ -23,11 +23,12 @@
 
 #include "acquisition/measurement_store.h"
 #include "app/paths.h"
-#include "app/settings.h"
-#include "desktop/shared_records.h"
+#include "app/program_records.h"
 #include "desktop/velkora_app.h"
+#include "model/settings.h"
+#include "model/shared_records.h"
+#include "model/subject_info.h"
 #include "storage/configuration_file.h"
-#include "storage/subject_info.h"
 #include "support/temp_dir.h"
 
 namespace velkora::testing {
@@ -150,21 +151,19 @@ inline bool waitUntil(const std::function<bool()>& condition, int milliseconds =
   return true;
 }
 
-// The shared records of one test program run.
+// The shared records of one test program run, with short names for the tests.
 struct Records {
-  std::unique_ptr<MeasurementStore> store = std::make_unique<MeasurementStore>();
-  CalibrationSet calibration;
-  AppSettings app;
-  GraphSettings graph;
-  SubjectInfo subject;
-  ProgramPaths paths;
-  std::unique_ptr<SampleBuffer> weightSamples = std::make_unique<SampleBuffer>();
-  std::unique_ptr<SampleBuffer> calibrationSamples = std::make_unique<SampleBuffer>();
-  Recording checkRecording;
-  Recording weightRecording{.samples = weightSamples.get()};
-  Recording calibrationRecording{.samples = calibrationSamples.get()};
-  SharedRecords shared() { return {*store, calibration, app, graph, subject, paths}; }
-  PlateRecordings plate() { return {checkRecording, weightRecording, calibrationRecording}; }
+  std::unique_ptr<ProgramRecords> program = std::make_unique<ProgramRecords>();
+  MeasurementStore* store = &program->store;
+  CalibrationSet& calibration = program->calibration;
+  AppSettings& app = program->app;
+  GraphSettings& graph = program->graph;
+  SubjectInfo& subject = program->subject;
+  ProgramPaths& paths = program->paths;
+  Recording& checkRecording = program->checkRecording;
+  Recording& weightRecording = program->weightRecording;
+  Recording& calibrationRecording = program->calibrationRecording;
+  SharedRecords shared() { return program->shared(); }
 };
 
 class UiFixture {
@@ -212,7 +211,7 @@ class UiFixture {
     return startAsIs(options);
   }
   CVelkoraApp& startAsIs(const StartOptions& options = StartOptions(), const std::string& executable = std::string()) {
-    app = std::make_unique<CVelkoraApp>(records.shared(), records.plate(), environment(executable));
+    app = std::make_unique<CVelkoraApp>(records.shared(), environment(executable));
     app->initInstance(options);
     std::setlocale(LC_NUMERIC, "C");
     return *app;

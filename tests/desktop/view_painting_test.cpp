@@ -13,14 +13,14 @@
 #include <QTest>
 #include <cmath>
 
-#include "app/command_ids.h"
 #include "desktop/force_list.h"
 #include "desktop/main_frame.h"
 #include "desktop/measurement_files.h"
-#include "desktop/painting/page_printing.h"
 #include "desktop/ui_fixture.h"
 #include "desktop/velkora_view.h"
 #include "desktop/view_printer.h"
+#include "model/command_ids.h"
+#include "painting/page_printing.h"
 
 namespace velkora {
 namespace {

@@ -11,13 +11,13 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/command_ids.h"
 #include "desktop/force_list.h"
 #include "desktop/main_frame.h"
 #include "desktop/measurement_files.h"
 #include "desktop/ui_fixture.h"
 #include "desktop/velkora_view.h"
 #include "desktop/view_printer.h"
+#include "model/command_ids.h"
 
 namespace velkora {
 namespace {

@@ -156,7 +156,7 @@ struct Target {
     store->jump.analysed = true;
   }
   bool load(const std::string& path, TestKind kind = TestKind::Force) {
-    return loadMeasurement(path, kind, *store, subject, messages);
+    return readMeasurementFile(path, kind, *store, subject, messages);
   }
 };
 
@@ -173,7 +173,7 @@ TEST(MeasurementFile, WritesEveryFieldInOrder) {
   TempDir dir;
   store->saved = 0;
   CollectingMessageSink messages;
-  ASSERT_TRUE(saveMeasurement(dir.file("a.vkr"), *store, subject, messages));
+  ASSERT_TRUE(writeMeasurementFile(dir.file("a.vkr"), *store, subject, messages));
   EXPECT_TRUE(messages.messages.empty());
   EXPECT_EQ(store->saved.load(), 1);
   EXPECT_EQ(readFile(dir.file("a.vkr")), expected);
@@ -214,7 +214,7 @@ TEST(MeasurementFile, LoadThenSaveReproducesTheFileByteForByte) {
     EXPECT_EQ(t.subject.comment3, "after warm-up");
     EXPECT_EQ(t.subject.age, 41) << "the age is not in the file";
 
-    ASSERT_TRUE(saveMeasurement(dir.file("out.vkr"), s, t.subject, t.messages));
+    ASSERT_TRUE(writeMeasurementFile(dir.file("out.vkr"), s, t.subject, t.messages));
     EXPECT_EQ(readFile(dir.file("out.vkr")), original);
   }
 }
@@ -233,7 +233,7 @@ TEST(MeasurementFile, SubjectTextsSurviveWhateverTheirCharacters) {
       "\xE2\x82\xAC 5",
       ""};
   CollectingMessageSink messages;
-  ASSERT_TRUE(saveMeasurement(dir.file("w.vkr"), *store, subject, messages));
+  ASSERT_TRUE(writeMeasurementFile(dir.file("w.vkr"), *store, subject, messages));
   Target t;
   ASSERT_TRUE(t.load(dir.file("w.vkr")));
   EXPECT_EQ(t.subject.name, subject.name);
@@ -342,7 +342,7 @@ TEST(MeasurementFile, FailedSaveKeepsTheOldFileAndTheUnsavedFlag) {
   store->saved = 0;
 
   CollectingMessageSink messages;
-  EXPECT_FALSE(saveMeasurement(dir.file("no/such/dir/a.vkr"), *store, subject, messages));
+  EXPECT_FALSE(writeMeasurementFile(dir.file("no/such/dir/a.vkr"), *store, subject, messages));
   EXPECT_EQ(messages.messages, std::vector<std::string>{"File Save Error"});
   EXPECT_EQ(store->saved.load(), 0);
 
@@ -357,7 +357,7 @@ TEST(MeasurementFile, FailedSaveKeepsTheOldFileAndTheUnsavedFlag) {
   const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
   messages.messages.clear();
-  const bool ok = saveMeasurement(path, *store, subject, messages);
+  const bool ok = writeMeasurementFile(path, *store, subject, messages);
   setrlimit(RLIMIT_FSIZE, &old);
   signal(SIGXFSZ, oldHandler);
   EXPECT_FALSE(ok);
@@ -373,7 +373,7 @@ TEST(MeasurementFile, StartTimeIsUnsignedSeconds) {
   store->resetForNewTest(CalibrationSet{}, 3000000000LL);  // 2065
   EXPECT_EQ(testTimeSeconds(store->testTime), 3000000000LL);
   CollectingMessageSink messages;
-  ASSERT_TRUE(saveMeasurement(dir.file("t.vkr"), *store, SubjectInfo{}, messages));
+  ASSERT_TRUE(writeMeasurementFile(dir.file("t.vkr"), *store, SubjectInfo{}, messages));
   Target t;
   ASSERT_TRUE(t.load(dir.file("t.vkr")));
   EXPECT_EQ(testTimeSeconds(t.store->testTime), 3000000000LL);

@@ -1,10 +1,12 @@
 #pragma once
 // Runs a velkora-cli command line in-process with string streams.
 
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "app/program_records.h"
 #include "cli/cli_command.h"
 
 namespace velkora::testing {
@@ -15,12 +17,14 @@ struct CliResult {
   std::string err;
 };
 
+// Each run gets fresh shared records, as a new process of velkora-cli would.
 inline CliResult runCommandLine(const std::vector<std::string>& args, const std::string& input = {}) {
+  auto records = std::make_unique<ProgramRecords>();
   std::istringstream in(input);
   std::ostringstream out;
   std::ostringstream err;
   cli::CliIo io{in, out, err};
-  const int code = cli::runCli(args, io);
+  const int code = cli::runCli(args, io, records->shared());
   return {code, out.str(), err.str()};
 }
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/command_ids.h"
+#include "model/command_ids.h"
 #include "reports/digital_reports.h"
 #include "reports/report_fixtures.h"
 

@@ -7,9 +7,10 @@
 #include <system_error>
 #include <vector>
 
-#include "app/messages.h"
 #include "cli/cli_files.h"
 #include "cli/cli_options.h"
+#include "model/messages.h"
+#include "model/number_text.h"
 #include "storage/binary_io.h"
 
 namespace velkora::cli {
@@ -33,7 +34,7 @@ bool parsePictureSize(std::string_view text, QSize& size) {
   const size_t by = text.find_first_of("xX");
   if (by == std::string_view::npos) return false;
   long long width = 0, height = 0;
-  if (!parseInt(text.substr(0, by), width) || !parseInt(text.substr(by + 1), height)) return false;
+  if (!parseNumber(text.substr(0, by), width) || !parseNumber(text.substr(by + 1), height)) return false;
   if (width < 1 || height < 1 || width > kMaxImageSide || height > kMaxImageSide) return false;
   size = QSize(static_cast<int>(width), static_cast<int>(height));
   return true;

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "cli/cli_command.h"
-#include "desktop/painting/graph_files.h"
+#include "painting/graph_files.h"
 
 namespace velkora::cli {
 

@@ -7,15 +7,14 @@
 #include <ostream>
 #include <string>
 
-#include "app/program_state.h"
-#include "app/settings.h"
 #include "cli/cli_command.h"
 #include "cli/cli_files.h"
 #include "cli/cli_options.h"
 #include "cli/curve_choice.h"
 #include "cli/graphics/offscreen_gui.h"
 #include "cli/graphics/picture_output.h"
-#include "desktop/painting/graph_files.h"
+#include "model/settings.h"
+#include "painting/graph_files.h"
 #include "view/bar_graph.h"
 #include "view/screen_layout.h"
 
@@ -25,7 +24,7 @@ namespace {
 class PlotCommand final : public CliCommand {
  public:
   void define(CLI::App& command) override;
-  int run(CliIo& io) override;
+  int run(CliIo& io, SharedRecords& records) override;
 
  private:
   std::string path_;
@@ -55,11 +54,11 @@ void PlotCommand::define(CLI::App& command) {
   addKindOption(command, testKind_);
 }
 
-int PlotCommand::run(CliIo& io) {
+int PlotCommand::run(CliIo& io, SharedRecords& records) {
   if (outputIsInput("plot", path_, output_, io)) return kExitFailure;
-  MeasurementStore& store = program::measurementStore;
-  const SubjectInfo& subject = program::subjectInfo;
-  if (!loadForCli(path_, testKind_, store, program::subjectInfo, io)) return kExitFailure;
+  MeasurementStore& store = records.store;
+  const SubjectInfo& subject = records.subject;
+  if (!loadForCli(path_, testKind_, records, io)) return kExitFailure;
   const GraphSettings settings;  // the axes of a fresh installation
 
   if (bars_) {

@@ -12,17 +12,16 @@
 #include <ostream>
 #include <string>
 
-#include "app/command_ids.h"
-#include "app/program_state.h"
-#include "app/settings.h"
 #include "cli/cli_command.h"
 #include "cli/cli_files.h"
 #include "cli/cli_options.h"
 #include "cli/curve_choice.h"
 #include "cli/graphics/offscreen_gui.h"
 #include "cli/graphics/picture_output.h"
-#include "desktop/painting/graph_files.h"
-#include "desktop/painting/page_printing.h"
+#include "model/command_ids.h"
+#include "model/settings.h"
+#include "painting/graph_files.h"
+#include "painting/page_printing.h"
 #include "reports/report_table.h"
 #include "view/print_page.h"
 #include "view/view_state.h"
@@ -81,7 +80,7 @@ const PrintedView* findView(std::string_view name) {
 class PrintCommand final : public CliCommand {
  public:
   void define(CLI::App& command) override;
-  int run(CliIo& io) override;
+  int run(CliIo& io, SharedRecords& records) override;
 
  private:
   // Options that belong to other views; kExitOk when there are none.
@@ -131,12 +130,12 @@ int PrintCommand::checkOptionsFitTheView(CliIo& io) const {
   return kExitOk;
 }
 
-int PrintCommand::run(CliIo& io) {
+int PrintCommand::run(CliIo& io, SharedRecords& records) {
   if (const int usage = checkOptionsFitTheView(io); usage != kExitOk) return usage;
   if (outputIsInput("print", path_, output_, io)) return kExitFailure;
-  MeasurementStore& store = program::measurementStore;
-  const SubjectInfo& subject = program::subjectInfo;
-  if (!loadForCli(path_, testKind_, store, program::subjectInfo, io)) return kExitFailure;
+  MeasurementStore& store = records.store;
+  const SubjectInfo& subject = records.subject;
+  if (!loadForCli(path_, testKind_, records, io)) return kExitFailure;
   if (!viewCommandEnabled(view_->command, store)) {
     io.err << "velkora-cli print: " << view_->needs << '\n';
     return kExitFailure;

@@ -10,10 +10,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "acquisition/test_parameters.h"
-#include "app/messages.h"
+#include "acquisition/exercise_limits.h"
+#include "app/exercise_use_cases.h"
 #include "desktop/dialogs/data_exchange.h"
 #include "desktop/message_box.h"
+#include "model/messages.h"
 
 namespace velkora {
 namespace {
@@ -37,8 +38,8 @@ const QString kWeightInstruction =
 
 }  // namespace
 
-CCalibDlg::CCalibDlg(CalibrationProcedure& procedure, const AppSettings& app, QWidget* parent)
-    : ControlDialog(parent, QStringLiteral("Calibration")), procedure_(procedure), app_(app) {
+CCalibDlg::CCalibDlg(ProgramPlate& plate, QWidget* parent)
+    : ControlDialog(parent, QStringLiteral("Calibration")), plate_(plate), procedure_(plate.calibration()) {
   auto* column = new QVBoxLayout(this);
   QWidget* stepBoxes[kCalibrationSteps] = {};
   for (const StepControls& s : kSteps) {
@@ -113,14 +114,14 @@ void CCalibDlg::showState() {
 
 bool CCalibDlg::readWeight(int32_t& kg) {
   DataExchange dx(this);
-  return dx.integerInRange(control<QLineEdit>(kWeight), {kCalibrationWeight.min, kCalibrationWeight.max}, kg);
+  return dx.integerInRange(control<QLineEdit>(kWeight), kCalibrationWeight, kg);
 }
 
 void CCalibDlg::go(CalibrationStep step) {
   int32_t kg = 0;
   if (step != CalibrationStep::Offset && !readWeight(kg)) return;
   control<QProgressBar>(kProgress)->setRange(0, kCalibrationSamples);
-  switch (procedure_.go(step, kg, app_)) {
+  switch (startCalibrationStep(plate_, step, kg)) {
     case GoResult::Started:
       timer_.start();
       showState();
@@ -147,7 +148,7 @@ bool CCalibDlg::exchange() {
   int32_t kg = 0;
   if (!readWeight(kg)) return false;
   timer_.stop();
-  return procedure_.ok(kg);
+  return calibrate(plate_, kg);
 }
 
 void CCalibDlg::done(int result) {

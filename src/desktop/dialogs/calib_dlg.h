@@ -1,12 +1,11 @@
 #pragma once
 // The Calibration dialog: the offset step with the plate unloaded, then a weight step for each
 // channel with a known mass. Results wait until OK, which applies the steps completed in this
-// opening; the Calibration command then saves the configuration.
+// opening and saves the configuration.
 
 #include <QTimer>
 
-#include "acquisition/calibration_procedure.h"
-#include "app/settings.h"
+#include "app/program_plate.h"
 #include "desktop/dialogs/control_dialog.h"
 
 class QLineEdit;
@@ -26,7 +25,7 @@ class CCalibDlg final : public ControlDialog {
   static constexpr int32_t kWeight = 1002;
   static constexpr int32_t kProgress = 1063;
 
-  CCalibDlg(CalibrationProcedure& procedure, const AppSettings& app, QWidget* parent = nullptr);
+  explicit CCalibDlg(ProgramPlate& plate, QWidget* parent = nullptr);
 
   // Go of one step: the weight steps check the weight field first.
   void go(CalibrationStep step);
@@ -42,8 +41,8 @@ class CCalibDlg final : public ControlDialog {
   void onTick();
   void showState();
 
+  ProgramPlate& plate_;
   CalibrationProcedure& procedure_;
-  const AppSettings& app_;
   QTimer timer_;
 };
 

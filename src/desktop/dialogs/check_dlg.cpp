@@ -7,13 +7,14 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-#include "app/messages.h"
+#include "app/exercise_use_cases.h"
 #include "desktop/message_box.h"
+#include "model/messages.h"
 
 namespace velkora {
 
-CCheckDlg::CCheckDlg(CheckReadout& readout, const AppSettings& app, QWidget* parent)
-    : ControlDialog(parent, QStringLiteral("Check dialog")), readout_(readout) {
+CCheckDlg::CCheckDlg(ProgramPlate& plate, QWidget* parent)
+    : ControlDialog(parent, QStringLiteral("Check dialog")), readout_(plate.checkReadout()) {
   auto* column = new QVBoxLayout(this);
   auto* grid = new QGridLayout();
   column->addLayout(grid);
@@ -35,7 +36,7 @@ CCheckDlg::CCheckDlg(CheckReadout& readout, const AppSettings& app, QWidget* par
 
   timer_.setInterval(static_cast<int>(kCheckTickInterval.count()));
   connect(&timer_, &QTimer::timeout, this, &CCheckDlg::onTick);
-  if (!readout_.open(app)) showMessageBox(parent, msg::kErrorInCommunication);
+  if (!runCheck(plate)) showMessageBox(parent, msg::kErrorInCommunication);
   timer_.start();
 }
 

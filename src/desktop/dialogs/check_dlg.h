@@ -4,8 +4,7 @@
 
 #include <QTimer>
 
-#include "acquisition/check_readout.h"
-#include "app/settings.h"
+#include "app/program_plate.h"
 #include "desktop/dialogs/control_dialog.h"
 
 namespace velkora {
@@ -18,7 +17,7 @@ class CCheckDlg final : public ControlDialog {
   static constexpr int32_t kHorizontal = 1042;
 
   // Starts the link at once; a link that cannot start is reported before the dialog shows.
-  CCheckDlg(CheckReadout& readout, const AppSettings& app, QWidget* parent = nullptr);
+  explicit CCheckDlg(ProgramPlate& plate, QWidget* parent = nullptr);
 
  public slots:
   void done(int result) override;

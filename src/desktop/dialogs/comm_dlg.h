@@ -1,8 +1,8 @@
 #pragma once
 // The Setup dialog: the serial port, COM1 to COM5.
 
-#include "app/settings.h"
 #include "desktop/dialogs/control_dialog.h"
+#include "model/settings.h"
 
 class QButtonGroup;
 

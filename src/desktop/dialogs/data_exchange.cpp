@@ -41,7 +41,7 @@ bool DataExchange::integer(QLineEdit* edit, int32_t& out) {
   return true;
 }
 
-bool DataExchange::integerInRange(QLineEdit* edit, IntegerRange range, int32_t& out) {
+bool DataExchange::integerInRange(QLineEdit* edit, Range range, int32_t& out) {
   if (!ok_) return false;
   int32_t value = 0;
   if (!report(edit, checkIntegerInRange(textOf(edit), range, value))) return false;

@@ -20,7 +20,7 @@ class DataExchange {
   // Each returns false when this field or an earlier one failed; `out` changes only on success.
   bool text(QLineEdit* edit, int32_t maxCharacters, std::string& out);
   bool integer(QLineEdit* edit, int32_t& out);
-  bool integerInRange(QLineEdit* edit, IntegerRange range, int32_t& out);
+  bool integerInRange(QLineEdit* edit, Range range, int32_t& out);
   // A rule of the dialog's own that found a fault: shows `message` and focuses `edit`.
   bool fail(QLineEdit* edit, std::string_view message);
 

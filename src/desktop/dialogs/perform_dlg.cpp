@@ -8,16 +8,10 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "acquisition/test_parameters.h"
+#include "acquisition/exercise_limits.h"
 #include "desktop/dialogs/data_exchange.h"
 
 namespace velkora {
-namespace {
-
-IntegerRange fieldRange(IntRange r) { return {r.min, r.max}; }
-
-}  // namespace
-
 PerformDlg::PerformDlg(AppSettings& app, QWidget* parent)
     : ControlDialog(parent, QStringLiteral("Perform dialog")),
       app_(app),
@@ -71,8 +65,8 @@ bool PerformDlg::readFields() {
   int32_t value = forceTestValue_;
   int32_t startForce = startForce_;
   DataExchange dx(this);
-  dx.integerInRange(control<QLineEdit>(kValue), fieldRange(forceTestValueRange(mode)), value);
-  dx.integerInRange(control<QLineEdit>(kStartForce), fieldRange(velkora::kStartForce), startForce);
+  dx.integerInRange(control<QLineEdit>(kValue), forceTestValueRange(mode), value);
+  dx.integerInRange(control<QLineEdit>(kStartForce), velkora::kStartForce, startForce);
   if (!dx.ok()) return false;
   forceTestMode_ = mode;
   forceTestValue_ = value;

@@ -2,8 +2,8 @@
 // The force test's parameters: time or repetition mode, the value (seconds or repetitions) and the
 // start force. The value's range follows the chosen mode, and its unit text says which it is.
 
-#include "app/settings.h"
 #include "desktop/dialogs/control_dialog.h"
+#include "model/settings.h"
 
 class QButtonGroup;
 class QLabel;

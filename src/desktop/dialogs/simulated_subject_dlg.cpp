@@ -14,7 +14,7 @@ namespace {
 struct Field {
   int32_t id;
   const char* label;
-  IntegerRange range;
+  Range range;
 };
 
 // In the order the fields are shown and checked; the ranges are the simulation's own limits.

@@ -2,7 +2,7 @@
 // The Subject dialog: name, sex, age, weight, height and three comments of the person tested.
 
 #include "desktop/dialogs/control_dialog.h"
-#include "storage/subject_info.h"
+#include "model/subject_info.h"
 
 class QButtonGroup;
 class QLineEdit;

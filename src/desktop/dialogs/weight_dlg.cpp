@@ -9,11 +9,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "acquisition/power_test.h"
-#include "acquisition/test_parameters.h"
-#include "app/messages.h"
+#include "acquisition/exercise_limits.h"
+#include "acquisition/power_exercise.h"
+#include "app/exercise_use_cases.h"
 #include "desktop/dialogs/data_exchange.h"
 #include "desktop/message_box.h"
+#include "model/messages.h"
 
 namespace velkora {
 namespace {
@@ -22,8 +23,8 @@ QString toQString(std::string_view text) { return QString::fromUtf8(text.data(),
 
 }  // namespace
 
-CWeightDlg::CWeightDlg(WeighingSession& weighing, AppSettings& app, QWidget* parent)
-    : ControlDialog(parent, QStringLiteral("Power dialog")), weighing_(weighing), app_(app) {
+CWeightDlg::CWeightDlg(ProgramPlate& plate, AppSettings& app, QWidget* parent)
+    : ControlDialog(parent, QStringLiteral("Power dialog")), plate_(plate), weighing_(plate.weighing()), app_(app) {
   auto* column = new QVBoxLayout(this);
   auto* timeRow = new QHBoxLayout();
   timeRow->addWidget(new QLabel(QStringLiteral("Time (s):"), this));
@@ -72,7 +73,7 @@ void CWeightDlg::showState() {
 
 bool CWeightDlg::readTime(int32_t& seconds) {
   DataExchange dx(this);
-  return dx.integerInRange(control<QLineEdit>(kTime), {kPowerTestSeconds.min, kPowerTestSeconds.max}, seconds);
+  return dx.integerInRange(control<QLineEdit>(kTime), kPowerTestSeconds, seconds);
 }
 
 void CWeightDlg::go() {
@@ -80,7 +81,7 @@ void CWeightDlg::go() {
   int32_t seconds = 0;
   if (!readTime(seconds)) return;
   control<QProgressBar>(kProgress)->setRange(0, kWeighingSamples);
-  if (!weighing_.go(app_)) {
+  if (!weigh(plate_, app_)) {
     showMessageBox(this, msg::kErrorInCommunication);
     return;
   }

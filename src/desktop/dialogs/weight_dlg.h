@@ -4,9 +4,9 @@
 
 #include <QTimer>
 
-#include "acquisition/weighing_session.h"
-#include "app/settings.h"
+#include "app/program_plate.h"
 #include "desktop/dialogs/control_dialog.h"
+#include "model/settings.h"
 
 class QLineEdit;
 
@@ -22,7 +22,7 @@ class CWeightDlg final : public ControlDialog {
   static constexpr int32_t kProgress = 1063;
   static constexpr int32_t kInstruction = 32800;
 
-  CWeightDlg(WeighingSession& weighing, AppSettings& app, QWidget* parent = nullptr);
+  CWeightDlg(ProgramPlate& plate, AppSettings& app, QWidget* parent = nullptr);
 
   // Go: checks the time, then starts the measurement; a plate that cannot be reached is reported.
   void go();
@@ -41,6 +41,7 @@ class CWeightDlg final : public ControlDialog {
   void onTick();
   void showState();
 
+  ProgramPlate& plate_;
   WeighingSession& weighing_;
   AppSettings& app_;
   QTimer timer_;

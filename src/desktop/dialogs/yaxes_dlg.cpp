@@ -7,8 +7,8 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
-#include "app/messages.h"
 #include "desktop/dialogs/data_exchange.h"
+#include "model/messages.h"
 
 namespace velkora {
 namespace {

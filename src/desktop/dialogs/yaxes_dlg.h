@@ -3,8 +3,8 @@
 
 #include <array>
 
-#include "app/settings.h"
 #include "desktop/dialogs/control_dialog.h"
+#include "model/settings.h"
 
 class QLineEdit;
 

@@ -1,0 +1,24 @@
+#pragma once
+// UTF-8 as the program keeps every text: one decoder for everything that reads it.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace velkora {
+
+inline constexpr char32_t kReplacementCharacter = 0xFFFD;
+
+// The well-formed UTF-8 sequence at the start of `text`: its length in bytes, with the code point in
+// `codePoint`. 0 for anything malformed (a stray continuation byte, a sequence cut short, an overlong
+// form, a surrogate, beyond U+10FFFF), and for empty text.
+size_t decodeUtf8(std::string_view text, char32_t& codePoint);
+
+// Appends the UTF-8 form of a code point (the caller passes a valid one).
+void appendUtf8(std::string& out, char32_t codePoint);
+
+// Characters (code points) of UTF-8 text; every byte that starts no well-formed sequence counts one.
+int32_t utf8Length(std::string_view text);
+
+}  // namespace velkora
