@@ -167,17 +167,18 @@ std::string scenarioHelpText(size_t width, std::string_view indent) {
       "hmass[:KG], calibration[:KG], silent, absent, unplug[:MS[:KG]]; \",fast\" sends the frames as fast as "
       "they are read.";
   std::string out;
-  size_t lineLength = 0;
+  // The first line follows the caller's own text, which takes the indent's width too.
+  size_t lineLength = indent.size();
   size_t start = 0;
   while (start < kText.size()) {
     size_t end = kText.find(' ', start);
     if (end == std::string_view::npos) end = kText.size();
     const std::string_view word = kText.substr(start, end - start);
-    if (lineLength > 0 && lineLength + 1 + word.size() > width) {
+    if (lineLength > indent.size() && lineLength + 1 + word.size() > width) {
       out += '\n';
       out += indent;
       lineLength = indent.size();
-    } else if (lineLength > 0) {
+    } else if (lineLength > indent.size()) {
       out += ' ';
       ++lineLength;
     }

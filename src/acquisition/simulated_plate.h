@@ -79,9 +79,9 @@ struct SimulationPlan {
 // one-line reason in `error`.
 bool parseSimulation(std::string_view text, SimulationPlan& plan, std::string& error);
 
-// What --simulate takes, for the help of both programs: the syntax of SCENARIO in one sentence,
-// broken into lines of at most `width` characters, every line after the first starting with
-// `indent`, without a final line break.
+// What --simulate takes, for the help of both programs: the syntax of SCENARIO, broken into lines
+// of at most `width` characters that all start at the column `indent` reaches (the caller writes
+// the first line's indent itself), without a final line break.
 std::string scenarioHelpText(size_t width, std::string_view indent);
 
 // One scenario played on the model: forces and counts as pure functions of the time in ms.
