@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QMenuBar>
 #include <QTest>
 #include <cstdlib>
@@ -100,6 +101,45 @@ TEST(PlateTests, ForceTestsEndInTheCurveGraphOrTheBarGraphWithTheirSamples) {
         EXPECT_NEAR(f.store().repetitions.peakVertical[r], 800 * f.ui.records.calibration.coefficientVertical, 15) << r;
     }
     testing::saveGrab(f.frame(), c.mode == 0 ? "curve_after_test" : "bars_after_test");
+  }
+}
+
+// Pure blue pixels (the live curve's Y1 pen, the bar graph's axis labels) inside a rectangle of a
+// picture of the view.
+int32_t bluePixelsIn(const QImage& picture, const Rect& r) {
+  int32_t n = 0;
+  const qreal ratio = picture.devicePixelRatio();
+  for (int32_t y = static_cast<int32_t>(r.top * ratio); y < static_cast<int32_t>(r.bottom * ratio); ++y)
+    for (int32_t x = static_cast<int32_t>(r.left * ratio); x < static_cast<int32_t>(r.right * ratio); ++x)
+      n += picture.pixel(x, y) == qRgb(0, 0, 255) ? 1 : 0;
+  return n;
+}
+
+// A test started while a report is shown draws its live graph from the first tick on: the report
+// list stays hidden, also when the dialog bar's change resizes the view, until a report is chosen again.
+TEST(PlateTests, ATestStartedOverAReportShowsItsLiveGraphAndNoReportList) {
+  for (const int32_t mode : {0, 1}) {
+    PlateFixture f;
+    auto recording = testing::forceRecording(1500);
+    f.start("", testing::saveRecording(*recording, f.ui.root.file("before.vkr")));
+    f.frame().action(cmd::kDigitalReport)->trigger();
+    ASSERT_EQ(f.mode(), DisplayMode::DigitalReport);
+    ASSERT_TRUE(f.view().reportList()->isVisible());
+    f.perform(mode, 4, 0);
+    ASSERT_TRUE(f.tests().testRunning()) << mode;
+    // Some ticks in, with the stop bar in the report bar's place.
+    ASSERT_TRUE(waitUntil([&] { return f.store().sampleCount.load() > 500; }, 5000)) << mode;
+    EXPECT_EQ(f.mode(), DisplayMode::ForceTestLive) << mode;
+    EXPECT_EQ(f.frame().shownBar(), cmd::kStopBar) << mode;
+    EXPECT_FALSE(f.view().reportList()->isVisible()) << mode;
+    EXPECT_TRUE(f.view().reportList()->geometry().isEmpty()) << mode;
+    const QImage picture = f.view().grab().toImage();
+    testing::saveGrab(f.frame(), mode == 0 ? "live_curve_over_report" : "live_bars_over_report");
+    EXPECT_GT(bluePixelsIn(picture, f.view().layout().reportList), 50) << "the live graph shows, mode " << mode;
+    f.frame().dialogBar()->button(cmd::kStop)->click();
+    EXPECT_FALSE(f.view().reportList()->isVisible()) << mode;
+    f.frame().action(cmd::kDigitalReport)->trigger();
+    EXPECT_TRUE(f.view().reportList()->isVisible()) << "a report chosen again shows the list, mode " << mode;
   }
 }
 
