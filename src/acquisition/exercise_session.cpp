@@ -174,7 +174,9 @@ TestEnd ExerciseSession::finish(TestEnd how) {
   const int32_t n = r.sampleCount.load(std::memory_order_acquire);
   store_.sampleCount.store(n, std::memory_order_release);
   store_.recordingAvailable.store(1, std::memory_order_release);
-  if (how == TestEnd::Finished) store_.saved.store(0, std::memory_order_release);
+  // A take is never lost without a question: whatever ended it, a recording that holds samples is
+  // not saved yet. A stop before the first sample leaves nothing to save, and the flag as it was.
+  if (how == TestEnd::Finished || n > 0) store_.saved.store(0, std::memory_order_release);
   // Also a stopped or cut-off jump is smoothed; its analysis is the caller's.
   if (kind_ == TestKind::Power) smoothVertical(store_.channels, n);
   running_ = false;

@@ -26,7 +26,7 @@ enum class StartResult : int32_t {
 enum class TestEnd : int32_t {
   None = 0,   // still running (or nothing ran)
   Finished,   // the recording reached its limit: recordingAvailable 1, saved 0
-  Stopped,    // STOP: recordingAvailable 1, saved as it was
+  Stopped,    // STOP: recordingAvailable 1, saved 0 when a sample was recorded (else as it was)
   PlateLost,  // the plate went away: as STOP, and the caller shows "Error in communication"
 };
 

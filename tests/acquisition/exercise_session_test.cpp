@@ -118,7 +118,8 @@ TEST(ExerciseSession, PowerTestIsSmoothedAndItsHeightsMatchTheFlightTime) {
   }
 }
 
-TEST(ExerciseSession, StopKeepsSavedAndEverythingRecorded) {
+// A stopped take holds samples nobody saved: it counts as unsaved, whatever the flag was before.
+TEST(ExerciseSession, StopKeepsEverythingRecordedAsAnUnsavedTake) {
   for (int32_t savedBefore : {1, 0}) {
     SessionRig rig("");                                          // real time: the test still runs when STOP comes
     ASSERT_TRUE(rig.simulation().setSubject({.pushCount = 1}));  // never the 3 repetitions asked for
@@ -130,8 +131,14 @@ TEST(ExerciseSession, StopKeepsSavedAndEverythingRecorded) {
     EXPECT_FALSE(rig.plate.running());
     EXPECT_EQ(rig.store->sampleCount.load(), rig.store->recording.sampleCount.load()) << "all recorded before STOP";
     EXPECT_EQ(rig.store->recordingAvailable.load(), 1);
-    EXPECT_EQ(rig.store->saved.load(), savedBefore);
+    EXPECT_EQ(rig.store->saved.load(), 0) << savedBefore;
   }
+  // STOP before the start force was reached: nothing was recorded, and nothing is asked about.
+  SessionRig rig("");
+  ASSERT_EQ(rig.test.startForceTest(force(kTimeMode, 5, 6000)), StartResult::Started);
+  EXPECT_EQ(rig.test.stop(), TestEnd::Stopped);
+  EXPECT_EQ(rig.store->sampleCount.load(), 0);
+  EXPECT_EQ(rig.store->saved.load(), 1);
 }
 
 TEST(ExerciseSession, FailedStartLeavesThePreviousRecordingUntouched) {
@@ -173,7 +180,7 @@ TEST(ExerciseSession, PlateUnpluggedMidTestEndsItAndKeepsTheSamples) {
   EXPECT_FALSE(rig.plate.running());
   EXPECT_EQ(rig.store->sampleCount.load(), 699) << "the frame that met the start force is not stored";
   EXPECT_EQ(rig.store->recordingAvailable.load(), 1);
-  EXPECT_EQ(rig.store->saved.load(), 1);
+  EXPECT_EQ(rig.store->saved.load(), 0) << "the take waits to be saved";
 
   // The simulated plate's own unplug, during a real-time test; plugged back in for the next start.
   SessionRig live("");

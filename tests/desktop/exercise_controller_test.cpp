@@ -214,86 +214,119 @@ TEST(PlateTests, PowerTestWeighsJumpsAndOffersHeightsThatMatchTheFlightTime) {
   EXPECT_NEAR(std::atof(std::string(report.rows.cell(2, 1)).c_str()), expected, 1.0);
 }
 
-TEST(PlateTests, StopKeepsTheSamplesAndTheSavedFlagSoTheQuestionComesOnlyWhenItWasDue) {
+// A take that holds samples is never let go without a question, however its test ended: STOP, Escape
+// or a lost plate leave it unsaved, and closing, Open, a new test and the recent files ask about it.
+TEST(PlateTests, AnEndedTakeIsNeverLostWithoutTheQuestion) {
+  enum class Ending { StopButton, Escape, Unplugged };
+  enum class Next { Exit, OpenForce, Perform, PowerPerform, RecentFile };
   struct Case {
-    bool unsavedBefore;
-    bool escape;  // STOP by the Escape key instead of the button
+    Ending ending;
+    Next next;
   };
-  for (const Case c : {Case{false, false}, Case{true, true}}) {
+  const Case cases[] = {{Ending::StopButton, Next::Exit},
+                        {Ending::Escape, Next::OpenForce},
+                        {Ending::Unplugged, Next::Perform},
+                        {Ending::StopButton, Next::PowerPerform},
+                        {Ending::Escape, Next::RecentFile}};
+  for (const Case& c : cases) {
+    const std::string label =
+        std::to_string(static_cast<int>(c.ending)) + "/" + std::to_string(static_cast<int>(c.next));
     PlateFixture f;
-    f.start("");  // real time, so the test is still running when STOP comes
-    if (c.unsavedBefore) f.store().saved = 0;
-    {
-      ModalScript script;
-      if (c.unsavedBefore) script.answer(QMessageBox::No);
-      script.then(testing::performStep(0, 10));
-      f.frame().action(cmd::kPerform)->trigger();
-      EXPECT_TRUE(script.done());
-      EXPECT_EQ(script.messages,
-                c.unsavedBefore ? std::vector<std::string>{"Data not saved. Save?"} : std::vector<std::string>{});
+    // A saved file first: the question was not due before the test.
+    auto recording = testing::forceRecording(1500);
+    f.start("", testing::saveRecording(*recording, f.ui.root.file("before.vkr")));
+    ASSERT_EQ(f.store().saved.load(), 1);
+    f.perform(0, 10, 0);  // real time, so the test still runs when it is ended
+    ASSERT_TRUE(f.tests().testRunning()) << label;
+    ASSERT_TRUE(waitUntil([&] { return f.store().sampleCount.load() > 300; }, 5000)) << label;
+    switch (c.ending) {
+      case Ending::StopButton:
+        f.frame().dialogBar()->button(cmd::kStop)->click();
+        break;
+      case Ending::Escape:
+        f.frame().activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&f.frame()));
+        QTest::keyClick(&f.frame(), Qt::Key_Escape);
+        break;
+      case Ending::Unplugged: {
+        ModalScript lost;
+        lost.answer(QMessageBox::Ok);
+        f.frame().simulatedPlateMenu()->unplugAction()->trigger();
+        ASSERT_TRUE(waitUntil([&] { return lost.done(); }, 3000)) << label;
+        EXPECT_EQ(lost.messages, std::vector<std::string>{"Error in communication"});
+        break;
+      }
     }
-    ASSERT_TRUE(f.tests().testRunning());
-    ASSERT_TRUE(waitUntil([&] { return f.store().sampleCount.load() > 300; }, 5000));
-    if (c.escape) {
-      f.frame().activateWindow();
-      ASSERT_TRUE(QTest::qWaitForWindowActive(&f.frame()));
-      QTest::keyClick(&f.frame(), Qt::Key_Escape);
-    } else {
-      ASSERT_EQ(f.frame().shownBar(), cmd::kStopBar);
-      f.frame().dialogBar()->button(cmd::kStop)->click();
-    }
-    EXPECT_FALSE(f.tests().testRunning()) << c.escape;
-    EXPECT_FALSE(f.tests().testTimer().isActive());
-    EXPECT_FALSE(f.tests().plate().running());
-    EXPECT_EQ(f.mode(), DisplayMode::Empty);
-    EXPECT_EQ(f.frame().shownBar(), 0);
-    EXPECT_EQ(f.store().recordingAvailable.load(), 1);
-    EXPECT_EQ(f.store().saved.load(), c.unsavedBefore ? 0 : 1);
+    ASSERT_FALSE(f.tests().testRunning()) << label;
+    EXPECT_FALSE(f.tests().testTimer().isActive()) << label;
+    EXPECT_EQ(f.mode(), DisplayMode::Empty) << label;
+    EXPECT_EQ(f.frame().shownBar(), 0) << label;
+    EXPECT_EQ(f.store().recordingAvailable.load(), 1) << label;
+    EXPECT_EQ(f.store().saved.load(), 0) << label;
     const int32_t kept = f.store().sampleCount.load();
-    EXPECT_GT(kept, 300);
-    EXPECT_LT(kept, 10000);
-    EXPECT_TRUE(f.enabled(cmd::kCurveGraph));
-    f.frame().action(cmd::kCurveGraph)->trigger();
-    EXPECT_EQ(f.view().state().sampleWindowEnd, kept) << "the graph shows what was recorded";
+    EXPECT_GT(kept, 300) << label;
+    EXPECT_LT(kept, 10000) << label;
 
-    // The next test asks only when the question was due before STOP.
     ModalScript script;
-    if (c.unsavedBefore) script.answer(QMessageBox::No);
-    script.then([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
-    f.frame().action(cmd::kPerform)->trigger();
-    EXPECT_TRUE(script.done());
-    EXPECT_EQ(script.messages,
-              c.unsavedBefore ? std::vector<std::string>{"Data not saved. Save?"} : std::vector<std::string>{});
-    EXPECT_EQ(f.store().sampleCount.load(), kept);
+    const auto reject = [](QWidget* w) { static_cast<QDialog*>(w)->reject(); };
+    switch (c.next) {
+      case Next::Exit:
+        script.answer(QMessageBox::Cancel);
+        f.frame().action(cmd::kExit)->trigger();
+        EXPECT_TRUE(f.frame().isVisible()) << "Cancel keeps the window and the take";
+        break;
+      case Next::OpenForce:
+        script.answer(QMessageBox::No).chooseFile("");
+        f.frame().action(cmd::kOpenForce)->trigger();
+        break;
+      case Next::Perform:
+        script.answer(QMessageBox::No).then(reject);
+        f.frame().action(cmd::kPerform)->trigger();
+        break;
+      case Next::PowerPerform:
+        script.answer(QMessageBox::No).then(reject);
+        f.frame().action(cmd::kPowerPerform)->trigger();
+        break;
+      case Next::RecentFile: {
+        QAction* recent = nullptr;
+        for (QAction* a : f.frame().menuBar()->actions().front()->menu()->actions())
+          if (a->text().startsWith(QStringLiteral("&1 "))) recent = a;
+        ASSERT_NE(recent, nullptr);
+        script.answer(QMessageBox::No);
+        recent->trigger();
+        break;
+      }
+    }
+    EXPECT_TRUE(script.done()) << label;
+    EXPECT_EQ(script.messages, std::vector<std::string>{"Data not saved. Save?"}) << label;
+    if (c.next != Next::RecentFile) {
+      EXPECT_EQ(f.store().sampleCount.load(), kept) << label;
+    }
   }
 }
 
-TEST(PlateTests, ClosingTheWindowDuringATestStopsItBeforeAnythingIsAskedOrSaved) {
-  for (const bool unsaved : {false, true}) {
+// Exit during a test ends the test as STOP does, and then asks about its take like any other.
+TEST(PlateTests, ClosingTheWindowDuringATestStopsItAndAsksAboutTheTake) {
+  for (const QMessageBox::StandardButton answer : {QMessageBox::Cancel, QMessageBox::No}) {
     PlateFixture f;
     f.start("");
     f.perform(0, 10);
     ASSERT_TRUE(waitUntil([&] { return f.store().sampleCount.load() > 200; }, 5000));
-    if (unsaved) f.store().saved = 0;
     ModalScript script;
     bool stoppedWhenAsked = false;
-    if (unsaved) {
-      script.then([&](QWidget* w) {
-        stoppedWhenAsked = !f.tests().testRunning() && !f.tests().plate().running();
-        static_cast<QMessageBox*>(w)->button(QMessageBox::Cancel)->click();
-      });
-    }
-    f.frame().close();
-    EXPECT_TRUE(script.done()) << unsaved;
-    EXPECT_FALSE(f.tests().testRunning()) << unsaved;
-    EXPECT_FALSE(f.tests().plate().running()) << unsaved;
-    EXPECT_EQ(f.store().recordingAvailable.load(), 1) << unsaved;
-    if (unsaved) {
-      EXPECT_TRUE(stoppedWhenAsked);
-      EXPECT_TRUE(f.frame().isVisible()) << "Cancel keeps the window";
-    } else {
-      EXPECT_FALSE(f.frame().isVisible());
-    }
+    script.then([&](QWidget* w) {
+      stoppedWhenAsked = !f.tests().testRunning() && !f.tests().plate().running();
+      script.messages.push_back(static_cast<QMessageBox*>(w)->text().toStdString());
+      static_cast<QMessageBox*>(w)->button(answer)->click();
+    });
+    f.frame().action(cmd::kExit)->trigger();
+    EXPECT_TRUE(script.done()) << answer;
+    EXPECT_EQ(script.messages, std::vector<std::string>{"Data not saved. Save?"});
+    EXPECT_TRUE(stoppedWhenAsked) << answer;
+    EXPECT_FALSE(f.tests().plate().running()) << answer;
+    EXPECT_EQ(f.store().recordingAvailable.load(), 1) << answer;
+    EXPECT_GT(f.store().sampleCount.load(), 200) << answer;
+    EXPECT_EQ(f.frame().isVisible(), answer == QMessageBox::Cancel) << "Cancel keeps the window, No closes it";
   }
 }
 
