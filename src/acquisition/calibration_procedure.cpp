@@ -103,7 +103,9 @@ CalibrationTick CalibrationProcedure::tick() {
     okEnabled_ = true;
     return endStep(StepStatus::Done, false);
   }
-  if (plate_.plateLost()) return endStep(StepStatus::Error, true);
+  // A plate that went away ends the step at once. One that is there but silent gets the step's 50
+  // ticks like any that sends too few samples, although its link gave up after a second of silence.
+  if (plate_.plateLost() && plate_.lossStatus() != TransportStatus::Timeout) return endStep(StepStatus::Error, true);
   if (ticks_ > kCalibrationGiveUpTicks) return endStep(StepStatus::Error, false);
   return t;
 }

@@ -55,7 +55,7 @@ struct CalibrationTick {
   int32_t progress = 0;                            // progress bar position, 0 .. kCalibrationSamples
   StepStatus status = StepStatus::NotDone;
   bool ended = false;      // this tick ended the step (Done or Error): stop its timer
-  bool plateLost = false;  // it ended because the plate went away
+  bool plateLost = false;  // it ended early because the plate went away (a silent one waits its ticks)
 };
 
 class CalibrationProcedure {

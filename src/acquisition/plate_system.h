@@ -38,6 +38,8 @@ class PlateSystem {
   bool runningFor(const Recording& recording) const { return running() && recorder_.active() == &recording; }
   // The running link's plate went away (see PlateLink::plateLost).
   bool plateLost() const { return link_.plateLost(); }
+  // Why it was lost: Timeout when it is there but fell silent.
+  TransportStatus lossStatus() const { return link_.lossStatus(); }
 
   // 0: every start uses the USB plate, as the program does; 1: the serial port of each recording's
   // portIndex instead (velkora-cli --port).

@@ -73,7 +73,10 @@ TEST(CalibrationProcedure, SilentPlateGivesUpOnTheFiftyFirstTick) {
     testing::ScriptedRig c;  // the plate is there and sends nothing
     CalibrationProcedure& d = c.rig.calibrationProcedure;
     d.open();
+    // The link gives up on a silent plate long before the step does; the step still waits its ticks.
+    c.rig.plate.link().setSilenceLimit(std::chrono::milliseconds(20));
     ASSERT_EQ(d.go(step, 20, c.rig.settings), GoResult::Started);
+    ASSERT_TRUE(waitFor([&] { return c.rig.plate.plateLost(); }));
     for (int32_t tick = 1; tick <= 50; ++tick) ASSERT_FALSE(d.tick().ended) << tick;
     EXPECT_TRUE(d.tick().ended);  // 51 ticks of 50 ms: 2.55 s
     EXPECT_EQ(d.statusText(step), "Error");
@@ -81,6 +84,16 @@ TEST(CalibrationProcedure, SilentPlateGivesUpOnTheFiftyFirstTick) {
     EXPECT_FALSE(d.okEnabled());
     EXPECT_EQ(d.goEnabled(step), step == Step::Offset) << "the Go buttons stay as they were";
   }
+  // An unplugged plate ends the step at the next tick.
+  testing::ScriptedRig c;
+  CalibrationProcedure& d = c.rig.calibrationProcedure;
+  d.open();
+  ASSERT_EQ(d.go(Step::Offset, 0, c.rig.settings), GoResult::Started);
+  c.plate.hangUp();
+  ASSERT_TRUE(waitFor([&] { return c.rig.plate.plateLost(); }));
+  const CalibrationTick t = d.tick();
+  EXPECT_TRUE(t.ended && t.plateLost);
+  EXPECT_EQ(d.statusText(Step::Offset), "Error");
 }
 
 TEST(CalibrationProcedure, OkAppliesExactlyTheStepsCompletedInThisOpeningAndCancelNothing) {

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QTest>
 
 #include "acquisition/plate_devices.h"
 #include "app/program_records.h"
@@ -157,20 +159,46 @@ TEST(PowerDialog, TimeIsAnIntegerFromOneTo61BeforeAnythingStarts) {
   EXPECT_EQ(q.app.powerTestTime, 5) << "Cancel keeps the time";
 }
 
+// A plate that is there but sends nothing: each dialog says "Error" in its status with no message box
+// (that is for a link that cannot start), and offers what may be done next.
 TEST(PowerDialog, APlateThatFallsSilentEndsTheWeighingWithErrorAndGoIsOfferedAgain) {
   QuietPlate q;
   CWeightDlg dialog(q.program, q.app);
   dialog.show();
+  ModalScript noBox;  // any message box lands in noBox.unexpected
+  noBox.then([&dialog](QWidget* w) { EXPECT_EQ(w, &dialog); });
   press(&dialog, CWeightDlg::kGo);
   ASSERT_EQ(testing::lineText(&dialog, CWeightDlg::kStatus), "In progress");
   EXPECT_FALSE(dialog.control(CWeightDlg::kGo)->isEnabled());
-  ModalScript script;
-  // The dialog itself is the first modal widget the script meets; the message box comes over it.
-  script.then([&dialog](QWidget* w) { EXPECT_EQ(w, &dialog); }).answer(QMessageBox::Ok);
-  ASSERT_TRUE(testing::waitUntil([&] { return script.done(); }, 8000));
-  EXPECT_EQ(script.messages, std::vector<std::string>{"Error in communication"});
-  EXPECT_EQ(testing::lineText(&dialog, CWeightDlg::kStatus), "Error");
+  ASSERT_TRUE(testing::waitUntil([&] { return testing::lineText(&dialog, CWeightDlg::kStatus) == "Error"; }, 8000));
+  QTest::qWait(100);
+  EXPECT_TRUE(noBox.unexpected.empty()) << noBox.unexpected.front();
   EXPECT_TRUE(dialog.control(CWeightDlg::kGo)->isEnabled());
+  EXPECT_FALSE(dialog.control(kIdOk)->isEnabled());
+  EXPECT_FALSE(q.plate.running());
+}
+
+TEST(CalibrationDialog, ASilentPlateEndsTheStepWithErrorAfterItsFiftyTicks) {
+  QuietPlate q;
+  CCalibDlg dialog(q.program);
+  dialog.show();
+  ModalScript noBox;
+  noBox.then([&dialog](QWidget* w) { EXPECT_EQ(w, &dialog); });
+  QElapsedTimer clock;
+  clock.start();
+  press(&dialog, CCalibDlg::kOffsetGo);
+  ASSERT_EQ(testing::lineText(&dialog, CCalibDlg::kOffsetResult), "In progress");
+  ASSERT_TRUE(
+      testing::waitUntil([&] { return testing::lineText(&dialog, CCalibDlg::kOffsetResult) != "In progress"; }, 8000));
+  const qint64 elapsed = clock.elapsed();
+  QTest::qWait(100);
+  EXPECT_EQ(testing::lineText(&dialog, CCalibDlg::kOffsetResult), "Error");
+  // 51 ticks of 50 ms, not the link's one second of silence.
+  EXPECT_GE(elapsed, 2400);
+  EXPECT_LT(elapsed, 4500);
+  EXPECT_TRUE(noBox.unexpected.empty()) << noBox.unexpected.front();
+  EXPECT_EQ(dialog.control<QProgressBar>(CCalibDlg::kProgress)->value(), 0);
+  EXPECT_TRUE(dialog.control(CCalibDlg::kOffsetGo)->isEnabled()) << "the offset step can be repeated at once";
   EXPECT_FALSE(dialog.control(kIdOk)->isEnabled());
   EXPECT_FALSE(q.plate.running());
 }

@@ -139,9 +139,10 @@ void CCalibDlg::onTick() {
   const CalibrationTick t = procedure_.tick();
   control<QProgressBar>(kProgress)->setValue(t.progress);
   if (!t.ended) return;
+  // A step without its samples, a silent or a lost plate alike, says "Error" in its result box; the
+  // message box is for a link that cannot start.
   timer_.stop();
   showState();
-  if (t.plateLost) showMessageBox(this, msg::kErrorInCommunication);
 }
 
 bool CCalibDlg::exchange() {

@@ -93,9 +93,10 @@ void CWeightDlg::onTick() {
   const WeighingTick t = weighing_.tick();
   control<QProgressBar>(kProgress)->setValue(t.progress);
   if (!t.ended) return;
+  // A silent or lost plate ends the weighing with the status "Error" and Go offered again; the
+  // message box is for a link that cannot start.
   timer_.stop();
   showState();
-  if (t.plateLost) showMessageBox(this, msg::kErrorInCommunication);
 }
 
 bool CWeightDlg::exchange() {
