@@ -40,7 +40,8 @@ namespace {
 
 std::string toStdString(const QString& text) { return text.toUtf8().toStdString(); }
 
-// The menus, top to bottom; 0 is a separator and kRecentFiles marks where the recent files go.
+// The menus, top to bottom; 0 is a separator and kRecentFiles marks where the recent files go. Every
+// menu opens with Alt and its underlined letter, and no two entries of a menu share one.
 constexpr int32_t kRecentFiles = -1;
 
 struct MenuEntry {
@@ -53,14 +54,14 @@ const std::vector<MenuEntry>& menuLayout() {
       {"&File",
        {cmd::kOpenForce, cmd::kOpenPower, cmd::kSave, 0, cmd::kPrint, cmd::kPrintPreview, cmd::kPrintSetup, 0,
         kRecentFiles, cmd::kExit}},
-      {"Subject", {cmd::kSubjectInfo}},
-      {"Exercise", {cmd::kPerform, cmd::kPowerPerform, cmd::kCheck}},
-      {"Report",
+      {"&Subject", {cmd::kSubjectInfo}},
+      {"&Exercise", {cmd::kPerform, cmd::kPowerPerform, cmd::kCheck}},
+      {"&Report",
        {cmd::kDigitalReport, cmd::kCurveGraph, cmd::kBarGraph, cmd::kRepetitionReport, cmd::kSummaryReport,
         cmd::kHeightReport}},
-      {"Setup", {cmd::kSetup, cmd::kGraphSetup}},
-      {"Calibration", {cmd::kCalibration}},
-      {"About", {cmd::kUserGuide, 0, cmd::kAbout}},
+      {"Se&tup", {cmd::kSetup, cmd::kGraphSetup}},
+      {"&Calibration", {cmd::kCalibration}},
+      {"&About", {cmd::kUserGuide, 0, cmd::kAbout}},
   };
   return menus;
 }

@@ -13,10 +13,10 @@ SimulatedPlateMenu::SimulatedPlateMenu(SimulatedTransportFactory& simulation, QW
     : QObject(window),
       simulation_(simulation),
       window_(window),
-      menu_(new QMenu(QStringLiteral("Simulated plate"), window)),
-      subject_(menu_->addAction(QStringLiteral("Subject..."))),
-      unplug_(menu_->addAction(QStringLiteral("Unplug"))),
-      plugIn_(menu_->addAction(QStringLiteral("Plug in"))) {
+      menu_(new QMenu(QStringLiteral("Simulated &plate"), window)),
+      subject_(menu_->addAction(QStringLiteral("&Subject..."))),
+      unplug_(menu_->addAction(QStringLiteral("&Unplug"))),
+      plugIn_(menu_->addAction(QStringLiteral("Plug &in"))) {
   menu_->setAccessibleName(QStringLiteral("Simulated plate"));
   subject_->setStatusTip(QStringLiteral("Mass, pushes and jump of the simulated subject"));
   unplug_->setStatusTip(QStringLiteral("Pull the simulated plate's cable"));

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QRegion>
 #include <algorithm>
+#include <optional>
 
 #include "desktop/force_list.h"
 #include "desktop/main_frame.h"
@@ -385,23 +386,26 @@ void CVelkoraView::mousePressEvent(QMouseEvent* event) {
 }
 
 void CVelkoraView::keyPressEvent(QKeyEvent* event) {
-  if (state_.displayMode == DisplayMode::CurveGraph) {
-    // Left and Right step XL, with Shift XR; Enter zooms to the cursors.
-    const bool shift = event->modifiers().testFlag(Qt::ShiftModifier);
-    switch (event->key()) {
-      case Qt::Key_Left:
-        frame_.sendCommand(shift ? cmd::kCursorRightLeft : cmd::kCursorLeftLeft);
-        return;
-      case Qt::Key_Right:
-        frame_.sendCommand(shift ? cmd::kCursorRightRight : cmd::kCursorLeftRight);
-        return;
-      case Qt::Key_Return:
-      case Qt::Key_Enter:
-        frame_.sendCommand(cmd::kZoom);
-        return;
-      default:
-        break;
-    }
+  std::optional<ViewKey> key;
+  switch (event->key()) {
+    case Qt::Key_Left:
+      key = ViewKey::Left;
+      break;
+    case Qt::Key_Right:
+      key = ViewKey::Right;
+      break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      key = ViewKey::Enter;
+      break;
+    default:
+      break;
+  }
+  const bool shift = event->modifiers().testFlag(Qt::ShiftModifier);
+  const int32_t command = key ? viewKeyCommand(state_.displayMode, *key, shift) : 0;
+  if (command != 0) {
+    frame_.sendCommand(command);
+    return;
   }
   QWidget::keyPressEvent(event);
 }

@@ -64,6 +64,24 @@ bool viewCommandEnabled(int32_t commandId, const MeasurementStore& store) {
   }
 }
 
+int32_t viewKeyCommand(DisplayMode mode, ViewKey key, bool shift) {
+  if (mode == DisplayMode::CurveGraph) {
+    switch (key) {
+      case ViewKey::Left:
+        return shift ? cmd::kCursorRightLeft : cmd::kCursorLeftLeft;
+      case ViewKey::Right:
+        return shift ? cmd::kCursorRightRight : cmd::kCursorLeftRight;
+      case ViewKey::Enter:
+        return cmd::kZoom;
+    }
+  }
+  if (mode == DisplayMode::BarGraph && !shift) {
+    if (key == ViewKey::Left) return cmd::kPreviousRepetition;
+    if (key == ViewKey::Right) return cmd::kNextRepetition;
+  }
+  return 0;
+}
+
 std::vector<std::string_view> curveParameterEntries(TestKind kind) {
   if (kind == TestKind::Force) return {"F vertical (N)", "F horizontal (N)", "F vector (N)"};
   return {"Vertical F (N)", "Horizontal F(N)", "Fvector(N)", "v (m/s)", "h (cm)", "P (W)"};

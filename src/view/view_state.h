@@ -49,6 +49,14 @@ void clearReport(DigitalReport& report);
 
 enum class MouseButton { Left, Right };
 
+// The keys the view answers.
+enum class ViewKey { Left, Right, Enter };
+
+// The command a key gives in a display mode, 0 for none: in the curve graph Left and Right step XL
+// (with Shift XR) and Enter zooms; in the bar graph Left and Right page the repetitions as "<<" and
+// ">>" do.
+int32_t viewKeyCommand(DisplayMode mode, ViewKey key, bool shift);
+
 // What a change asks the window to repaint.
 enum class Repaint { None, GraphAreas, Whole };
 

@@ -10,9 +10,11 @@
 #include <QComboBox>
 #include <QIcon>
 #include <QMenuBar>
+#include <QTest>
 #include <QTextBrowser>
 #include <QToolBar>
 #include <filesystem>
+#include <map>
 
 #include "desktop/command_table.h"
 #include "desktop/dialog_bar.h"
@@ -100,12 +102,50 @@ TEST_F(MainFrameTest, CommandsComeFromOneTableWithPromptsTooltipsAndIcons) {
   // The menus, with the commands that had no entry added.
   std::vector<std::string> titles;
   for (QAction* menu : frame().menuBar()->actions()) titles.push_back(menu->text().toStdString());
-  EXPECT_EQ(titles,
-            (std::vector<std::string>{"&File", "Subject", "Exercise", "Report", "Setup", "Calibration", "About"}));
+  EXPECT_EQ(titles, (std::vector<std::string>{"&File", "&Subject", "&Exercise", "&Report", "Se&tup", "&Calibration",
+                                              "&About"}));
   std::vector<std::string> report;
   for (QAction* item : frame().menuBar()->actions()[3]->menu()->actions()) report.push_back(item->text().toStdString());
-  EXPECT_EQ(report, (std::vector<std::string>{"Digital", "Curve graph", "Bar graph", "Repetition report",
-                                              "Summary report", "h-calcul report"}));
+  EXPECT_EQ(report, (std::vector<std::string>{"&Digital", "&Curve graph", "&Bar graph", "&Repetition report",
+                                              "&Summary report", "&h-calcul report"}));
+}
+
+// Every menu, the simulated plate's too, opens with Alt and its underlined letter; within the menu bar
+// and within each menu every entry has a letter of its own.
+TEST(MenuKeys, EveryMenuOpensWithAltAndALetterNoOtherEntryShares) {
+  UiFixture f;
+  StartOptions options;
+  std::string error;
+  ASSERT_TRUE(takeSimulationOption("--simulate", options.simulation, error));
+  f.start(options);
+  CMainFrame& frame = *f.app->mainFrame();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+  // The recent files take their digits, and a separator has no letter.
+  const auto mnemonicOf = [](const QAction* a) { return QKeySequence::mnemonic(a->text()).toString().toStdString(); };
+  std::map<std::string, std::string> titles;
+  for (QAction* entry : frame.menuBar()->actions()) {
+    const std::string title = entry->text().toStdString();
+    const std::string key = mnemonicOf(entry);
+    ASSERT_FALSE(key.empty()) << title;
+    EXPECT_TRUE(titles.emplace(key, title).second) << title << " and " << titles[key] << " share " << key;
+    std::map<std::string, std::string> items;
+    for (QAction* item : entry->menu()->actions()) {
+      if (item->isSeparator()) continue;
+      const std::string text = item->text().toStdString();
+      const std::string itemKey = mnemonicOf(item);
+      EXPECT_FALSE(itemKey.empty()) << title << ": " << text;
+      if (itemKey.empty()) continue;
+      EXPECT_TRUE(items.emplace(itemKey, text).second) << title << ": " << text << " and " << items[itemKey];
+    }
+    // Alt and the letter open it.
+    QMenu* menu = entry->menu();
+    const QKeySequence keys = QKeySequence::mnemonic(entry->text());
+    QTest::keySequence(&frame, keys);
+    EXPECT_TRUE(testing::waitUntil([menu] { return menu->isVisible(); }, 1000)) << title;
+    menu->close();
+    ASSERT_TRUE(testing::waitUntil([menu] { return !menu->isVisible(); }, 1000)) << title;
+  }
+  EXPECT_EQ(titles.size(), 8u) << "the seven menus and the simulated plate's";
 }
 
 TEST_F(MainFrameTest, CommandsAreEnabledByTheirRulesAndALaterRouteTakesOver) {

@@ -74,9 +74,13 @@ TEST_F(ViewTest, KeysStepTheCursorsAndEnterZooms) {
   QTest::keyClick(&view(), Qt::Key_Return);
   EXPECT_EQ(state().sampleWindowStart, 2);
   EXPECT_EQ(state().sampleWindowEnd, 4999);
-  // Outside the curve graph the keys do nothing to the cursors.
+  // In the bar graph Left and Right page the repetitions as << and >> do, and leave the cursors.
   frame().sendCommand(cmd::kBarGraph);
   QTest::keyClick(&view(), Qt::Key_Right);
+  QTest::keyClick(&view(), Qt::Key_Right);
+  EXPECT_EQ(state().selectedRepetition, 2);
+  QTest::keyClick(&view(), Qt::Key_Left);
+  EXPECT_EQ(state().selectedRepetition, 1);
   EXPECT_EQ(state().cursorLeft, 2);
 }
 

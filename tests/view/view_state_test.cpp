@@ -149,6 +149,32 @@ TEST(ViewState, AFullRecordingEndsTheWindowAtTheLastIndexTheStoreHolds) {
   EXPECT_EQ(view.cursorRight, 0);
 }
 
+TEST(ViewState, KeysGiveTheCommandsOfTheGraphShown) {
+  struct Case {
+    DisplayMode mode;
+    ViewKey key;
+    bool shift;
+    int32_t command;
+  };
+  const Case cases[] = {
+      {DisplayMode::CurveGraph, ViewKey::Left, false, cmd::kCursorLeftLeft},
+      {DisplayMode::CurveGraph, ViewKey::Right, false, cmd::kCursorLeftRight},
+      {DisplayMode::CurveGraph, ViewKey::Left, true, cmd::kCursorRightLeft},
+      {DisplayMode::CurveGraph, ViewKey::Right, true, cmd::kCursorRightRight},
+      {DisplayMode::CurveGraph, ViewKey::Enter, false, cmd::kZoom},
+      {DisplayMode::BarGraph, ViewKey::Left, false, cmd::kPreviousRepetition},
+      {DisplayMode::BarGraph, ViewKey::Right, false, cmd::kNextRepetition},
+      {DisplayMode::BarGraph, ViewKey::Right, true, 0},
+      {DisplayMode::BarGraph, ViewKey::Enter, false, 0},
+      {DisplayMode::ForceTestLive, ViewKey::Left, false, 0},
+      {DisplayMode::DigitalReport, ViewKey::Right, false, 0},
+      {DisplayMode::Empty, ViewKey::Enter, false, 0},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(viewKeyCommand(c.mode, c.key, c.shift), c.command)
+        << static_cast<int>(c.mode) << " " << static_cast<int>(c.key) << " " << c.shift;
+}
+
 TEST(ViewState, CursorStepsKeepXLLeftOfXRInsideTheWindow) {
   struct Case {
     int32_t left, right;
