@@ -1,5 +1,7 @@
 #include "acquisition/power_exercise.h"
 
+#include <cstdio>
+
 namespace velkora {
 
 float bodyWeightFromSamples(const SampleBuffer& samples, float coefficientVertical) {
@@ -11,6 +13,18 @@ float bodyWeightFromSamples(const SampleBuffer& samples, float coefficientVertic
   const float newtons = static_cast<float>(sum) * coefficientVertical;
   const float perSample = newtons / kWeighingUsed;
   return static_cast<float>(static_cast<double>(perSample) / static_cast<double>(9.81f));
+}
+
+std::string bodyWeightText(float kilograms) {
+  char text[64];  // "%.1f" of any float fits
+  std::snprintf(text, sizeof text, "Body weight: %.1f kg", static_cast<double>(kilograms));
+  return text;
+}
+
+std::string recordingBodyWeightText(const MeasurementStore& store, bool testRunning) {
+  if (store.testKind != TestKind::Power) return {};
+  if (!testRunning && store.recordingAvailable.load(std::memory_order_acquire) == 0) return {};
+  return bodyWeightText(store.bodyWeight);
 }
 
 void smoothVertical(SampleBuffer& samples, int32_t n) {

@@ -14,6 +14,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "acquisition/power_exercise.h"
 #include "app/measurement_use_cases.h"
 #include "desktop/command_table.h"
 #include "desktop/dialog_bar.h"
@@ -184,6 +185,18 @@ void CMainFrame::createStatusBar() {
   ready->setAccessibleName(QStringLiteral("Ready"));
   statusBar()->addWidget(ready, 1);
   statusBar()->setAccessibleName(QStringLiteral("Status bar"));
+  // Permanent fields stay when a prompt covers the message pane.
+  bodyWeightField_ = new QLabel(this);
+  bodyWeightField_->setAccessibleName(QStringLiteral("Body weight"));
+  bodyWeightField_->hide();
+  statusBar()->addPermanentWidget(bodyWeightField_);
+}
+
+void CMainFrame::updateStatusFields() {
+  if (bodyWeightField_ == nullptr) return;
+  const std::string weight = recordingBodyWeightText(records_.store, testRunning());
+  bodyWeightField_->setText(QString::fromStdString(weight));
+  bodyWeightField_->setVisible(!weight.empty());
 }
 
 void CMainFrame::routeFrameCommands() {
@@ -228,6 +241,7 @@ void CMainFrame::updateCommandStates() {
   }
   for (QAction* recent : recentActions_) recent->setEnabled(!testing);
   if (stopKey_ != nullptr) stopKey_->setEnabled(testing);
+  updateStatusFields();
 }
 
 void CMainFrame::attachExercises(ExerciseController& exercises) {

@@ -39,6 +39,8 @@ class CMainFrame final : public QMainWindow {
   // The action of a menu or toolbar command; nullptr for an id without one.
   QAction* action(int32_t id) const;
   CVelkoraView* view() const { return view_; }
+  // The status bar's body weight field; hidden when the recording is no power test.
+  QLabel* bodyWeightField() const { return bodyWeightField_; }
 
   // Runs a command as the menu would, whether or not its action is enabled now. False when
   // nothing handles the id, or when a test runs and the command is one it forbids.
@@ -102,6 +104,8 @@ class CMainFrame final : public QMainWindow {
   void createMenus();
   void createToolBar();
   void createStatusBar();
+  // The status bar's fields that follow the recording: the body weight of a power test.
+  void updateStatusFields();
   void routeFrameCommands();
   void rebuildRecentFileMenu();
   void showBar(int32_t templateId);
@@ -122,6 +126,7 @@ class CMainFrame final : public QMainWindow {
   CVelkoraView* view_ = nullptr;
   SimulatedPlateMenu* plateMenu_ = nullptr;
   QShortcut* stopKey_ = nullptr;
+  QLabel* bodyWeightField_ = nullptr;
   std::function<void()> playStartSound_;
   std::function<bool()> testRunning_;
 };

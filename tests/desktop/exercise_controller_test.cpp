@@ -6,7 +6,9 @@
 
 #include <QImage>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QTest>
+#include <clocale>
 #include <cstdlib>
 #include <map>
 
@@ -216,6 +218,55 @@ TEST(PlateTests, PowerTestWeighsJumpsAndOffersHeightsThatMatchTheFlightTime) {
 
 // A take that holds samples is never let go without a question, however its test ended: STOP, Escape
 // or a lost plate leave it unsaved, and closing, Open, a new test and the recent files ask about it.
+// The weighed body weight is shown: in the Power dialog under its status once the weighing is done,
+// with the user's decimal mark, and in the status bar while the power test runs and after it.
+TEST(PlateTests, TheWeighedBodyWeightIsShownInThePowerDialogAndTheStatusBar) {
+  PlateFixture f;
+  f.start(",fast");
+  ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr) << "the de_DE.UTF-8 locale is needed";
+  const QRegularExpression shown(QStringLiteral("^Body weight: (\\d+),(\\d) kg$"));
+  // 75 kg on a plate of 1.2 N per count.
+  const double expected = 75.0 * f.ui.records.calibration.coefficientVertical;
+  const auto weightIn = [&](const QString& text) {
+    const QRegularExpressionMatch m = shown.match(text);
+    return m.hasMatch() ? (m.captured(1) + "." + m.captured(2)).toDouble() : -1.0;
+  };
+  QLabel* field = f.frame().bodyWeightField();
+  ASSERT_NE(field, nullptr);
+  EXPECT_FALSE(field->isVisible()) << "no power test yet";
+  QString inDialog;
+  ModalScript script;
+  script.then([&](QWidget* w) {
+    auto* dialog = qobject_cast<CWeightDlg*>(w);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_FALSE(dialog->control(CWeightDlg::kBodyWeight)->isVisible()) << "nothing weighed yet";
+    press(dialog, CWeightDlg::kGo);
+    ASSERT_TRUE(waitUntil([&] { return dialog->control(kIdOk)->isEnabled(); }, 5000));
+    EXPECT_EQ(testing::lineText(dialog, CWeightDlg::kStatus), "Done");
+    EXPECT_TRUE(dialog->control(CWeightDlg::kBodyWeight)->isVisible());
+    inDialog = dialog->control<QLabel>(CWeightDlg::kBodyWeight)->text();
+    testing::saveGrab(*dialog, "power_dialog_weighed");
+    press(dialog, kIdOk);
+  });
+  f.frame().action(cmd::kPowerPerform)->trigger();
+  ASSERT_TRUE(script.done());
+  EXPECT_NEAR(weightIn(inDialog), expected, 1.0) << inDialog.toStdString();
+  ASSERT_TRUE(f.tests().testRunning());
+  EXPECT_TRUE(field->isVisible());
+  EXPECT_EQ(field->text(), inDialog) << "while the test runs";
+  ASSERT_TRUE(f.waitForEnd());
+  EXPECT_TRUE(field->isVisible());
+  EXPECT_EQ(field->text(), inDialog) << "after it";
+  testing::saveGrab(f.frame(), "power_test_body_weight");
+  // A force test has no body weight.
+  ModalScript next;
+  next.answer(QMessageBox::No).then(testing::performStep(0, 1, 0));
+  f.frame().action(cmd::kPerform)->trigger();
+  EXPECT_TRUE(next.done());
+  EXPECT_FALSE(field->isVisible());
+  ASSERT_TRUE(f.waitForEnd());
+}
+
 TEST(PlateTests, AnEndedTakeIsNeverLostWithoutTheQuestion) {
   enum class Ending { StopButton, Escape, Unplugged };
   enum class Next { Exit, OpenForce, Perform, PowerPerform, RecentFile };

@@ -46,6 +46,8 @@ CWeightDlg::CWeightDlg(ProgramPlate& plate, AppSettings& app, QWidget* parent)
   status->setReadOnly(true);
   goRow->addWidget(status);
   inside->addLayout(goRow);
+  auto* weight = add(kBodyWeight, new QLabel(group), QStringLiteral("Body weight"));
+  inside->addWidget(weight);
   column->addWidget(group);
 
   auto* progress = add(kProgress, new QProgressBar(this), QStringLiteral("Progress"));
@@ -67,6 +69,9 @@ CWeightDlg::CWeightDlg(ProgramPlate& plate, AppSettings& app, QWidget* parent)
 void CWeightDlg::showState() {
   control<QLineEdit>(kStatus)->setText(toQString(weighing_.statusText()));
   control<QLabel>(kInstruction)->setText(toQString(weighing_.instruction()));
+  const bool weighed = weighing_.status() == WeighingStatus::Done;
+  control<QLabel>(kBodyWeight)->setText(weighed ? toQString(bodyWeightText(weighing_.bodyWeight())) : QString());
+  control(kBodyWeight)->setVisible(weighed);
   control(kGo)->setEnabled(weighing_.goEnabled());
   control(kIdOk)->setEnabled(weighing_.okEnabled());
 }

@@ -21,6 +21,7 @@ class CWeightDlg final : public ControlDialog {
   static constexpr int32_t kGo = 1048;
   static constexpr int32_t kProgress = 1063;
   static constexpr int32_t kInstruction = 32800;
+  static constexpr int32_t kBodyWeight = 1064;  // "Body weight: 75.3 kg" under the status once Done
 
   CWeightDlg(ProgramPlate& plate, AppSettings& app, QWidget* parent = nullptr);
 
