@@ -1,5 +1,7 @@
 #include "acquisition/simulated_subject.h"
 
+#include <cstdio>
+
 #include "acquisition/simulated_plate.h"
 
 namespace velkora {
@@ -44,6 +46,14 @@ Scenario subjectScenario(const SimulatedSubject& subject, const LinkPurpose& pur
       break;
   }
   return s;
+}
+
+std::string subjectSummary(const SimulatedSubject& subject) {
+  char text[160];
+  std::snprintf(text, sizeof text, "%.0f kg, %d push%s of %.0f N for %d ms, flight %d ms", subject.mass,
+                subject.pushCount, subject.pushCount == 1 ? "" : "es", subject.pushForce, subject.pushLength,
+                subject.flightTime);
+  return text;
 }
 
 }  // namespace velkora

@@ -5,6 +5,7 @@
 // may change while the program runs.
 
 #include <cstdint>
+#include <string>
 
 #include "acquisition/link_purpose.h"
 
@@ -31,6 +32,10 @@ struct SubjectLimits {
 inline constexpr SubjectLimits kSubjectLimits{};
 
 bool subjectWithinLimits(const SimulatedSubject& subject);
+
+// The settings in one line, as the Simulated plate menu shows them:
+// "75 kg, 3 pushes of 800 N for 400 ms, flight 450 ms".
+std::string subjectSummary(const SimulatedSubject& subject);
 
 // Standing time before the jump: short enough that a power test of 3 s holds the whole jump with
 // the longest flight and the landing.

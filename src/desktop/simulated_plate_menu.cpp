@@ -1,10 +1,13 @@
 #include "desktop/simulated_plate_menu.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QMenu>
 #include <QWidget>
+#include <QWidgetAction>
 
 #include "acquisition/simulated_plate.h"
+#include "acquisition/simulated_subject.h"
 #include "desktop/dialogs/simulated_subject_dlg.h"
 
 namespace velkora {
@@ -14,9 +17,20 @@ SimulatedPlateMenu::SimulatedPlateMenu(SimulatedTransportFactory& simulation, QW
       simulation_(simulation),
       window_(window),
       menu_(new QMenu(QStringLiteral("Simulated &plate"), window)),
-      subject_(menu_->addAction(QStringLiteral("&Subject..."))),
-      unplug_(menu_->addAction(QStringLiteral("&Unplug"))),
-      plugIn_(menu_->addAction(QStringLiteral("Plug &in"))) {
+      summary_(new QWidgetAction(menu_)),
+      subject_(new QAction(QStringLiteral("&Subject..."), menu_)),
+      unplug_(new QAction(QStringLiteral("&Unplug"), menu_)),
+      plugIn_(new QAction(QStringLiteral("Plug &in"), menu_)) {
+  // A line to read, not a command.
+  summaryLabel_ = new QLabel(menu_);
+  summaryLabel_->setContentsMargins(8, 4, 8, 4);
+  summaryLabel_->setEnabled(false);
+  summary_->setDefaultWidget(summaryLabel_);
+  menu_->addAction(summary_);
+  menu_->addSeparator();
+  menu_->addAction(subject_);
+  menu_->addAction(unplug_);
+  menu_->addAction(plugIn_);
   menu_->setAccessibleName(QStringLiteral("Simulated plate"));
   subject_->setStatusTip(QStringLiteral("Mass, pushes and jump of the simulated subject"));
   unplug_->setStatusTip(QStringLiteral("Pull the simulated plate's cable"));
@@ -37,6 +51,11 @@ SimulatedPlateMenu::SimulatedPlateMenu(SimulatedTransportFactory& simulation, QW
 }
 
 void SimulatedPlateMenu::updateStates() {
+  // A plan that names its scenarios plays them instead of the subject.
+  summary_->setText(simulation_.plan().followsPurpose
+                        ? QStringLiteral("Subject: ") + QString::fromStdString(subjectSummary(simulation_.subject()))
+                        : QStringLiteral("Playing the scenarios of the command line"));
+  summaryLabel_->setText(summary_->text());
   const bool plugged = simulation_.plugged();
   unplug_->setEnabled(plugged);
   plugIn_->setEnabled(!plugged);
@@ -46,6 +65,7 @@ void SimulatedPlateMenu::editSubject() {
   SimulatedSubject subject = simulation_.subject();
   SimulatedSubjectDlg dialog(subject, window_);
   if (dialog.exec() == QDialog::Accepted) simulation_.setSubject(subject);
+  updateStates();
 }
 
 }  // namespace velkora

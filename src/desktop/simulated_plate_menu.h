@@ -1,11 +1,14 @@
 #pragma once
 // The "Simulated plate" menu of the program run with --simulate: the simulated subject's settings,
-// and unplugging and plugging in the plate to show what a lost plate does.
+// shown on its first line and changed in a dialog, and unplugging and plugging in the plate to show
+// what a lost plate does.
 
 #include <QObject>
 
 class QAction;
+class QLabel;
 class QMenu;
+class QWidgetAction;
 class QWidget;
 
 namespace velkora {
@@ -22,6 +25,8 @@ class SimulatedPlateMenu final : public QObject {
   QAction* subjectAction() const { return subject_; }
   QAction* unplugAction() const { return unplug_; }
   QAction* plugInAction() const { return plugIn_; }
+  // The menu's first line: the simulated subject's settings as the next start uses them.
+  QWidgetAction* summaryAction() const { return summary_; }
 
   // Runs the subject dialog; its values serve the next start of the link.
   void editSubject();
@@ -31,6 +36,8 @@ class SimulatedPlateMenu final : public QObject {
   SimulatedTransportFactory& simulation_;
   QWidget* window_;
   QMenu* menu_;
+  QWidgetAction* summary_;
+  QLabel* summaryLabel_;
   QAction* subject_;
   QAction* unplug_;
   QAction* plugIn_;

@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QRegularExpression>
 #include <QTest>
+#include <QWidgetAction>
 #include <clocale>
 #include <cstdlib>
 #include <map>
@@ -160,9 +161,16 @@ TEST(PlateTests, PowerTestWeighsJumpsAndOffersHeightsThatMatchTheFlightTime) {
       type(dialog, SimulatedSubjectDlg::kFlightTime, "500");
       press(dialog, kIdOk);
     });
+    EXPECT_EQ(plateMenu->summaryAction()->text(), "Subject: 75 kg, 3 pushes of 800 N for 400 ms, flight 450 ms");
     plateMenu->subjectAction()->trigger();
     ASSERT_TRUE(script.done());
   }
+  // The menu's first line says what the subject will do.
+  plateMenu->menu()->popup(f.frame().mapToGlobal(QPoint(400, 20)));
+  ASSERT_TRUE(waitUntil([&] { return plateMenu->menu()->isVisible(); }));
+  EXPECT_EQ(plateMenu->summaryAction()->text(), "Subject: 70 kg, 3 pushes of 800 N for 400 ms, flight 500 ms");
+  testing::saveGrab(*plateMenu->menu(), "simulated_plate_menu");
+  plateMenu->menu()->close();
   ModalScript script;
   script.then([&](QWidget* w) {
     auto* dialog = qobject_cast<CWeightDlg*>(w);
