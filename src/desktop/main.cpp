@@ -57,8 +57,9 @@ int main(int argc, char** argv) {
   velkora::CVelkoraApp app(programRecords.shared(), velkora::systemEnvironment());
   // A signal during start-up (a message box may be waiting) ends the program before its main loop.
   bool quitRequested = false;
-  velkora::SignalWatcher signalWatcher([&quitRequested] {
+  velkora::SignalWatcher signalWatcher([&quitRequested, &app] {
     quitRequested = true;
+    app.saveBeforeTermination();
     QCoreApplication::exit(0);
   });
   if (!app.initInstance(options)) return 1;

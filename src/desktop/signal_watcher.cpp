@@ -13,6 +13,7 @@ namespace {
 int signalPipe[2] = {-1, -1};
 struct sigaction previousTerm {};
 struct sigaction previousInt {};
+struct sigaction previousHup {};
 
 // Only async-signal-safe work here: one byte into the pipe.
 void onUnixSignal(int) {
@@ -43,12 +44,15 @@ SignalWatcher::SignalWatcher(std::function<void()> onSignal, QObject* parent)
   action.sa_flags = SA_RESTART;
   ::sigaction(SIGTERM, &action, &previousTerm);
   ::sigaction(SIGINT, &action, &previousInt);
+  // The terminal or the session that started the program went away: ended as by SIGTERM.
+  ::sigaction(SIGHUP, &action, &previousHup);
 }
 
 SignalWatcher::~SignalWatcher() {
   if (notifier_ == nullptr) return;
   ::sigaction(SIGTERM, &previousTerm, nullptr);
   ::sigaction(SIGINT, &previousInt, nullptr);
+  ::sigaction(SIGHUP, &previousHup, nullptr);
   delete notifier_;
   notifier_ = nullptr;
   ::close(signalPipe[0]);

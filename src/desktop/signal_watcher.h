@@ -1,6 +1,7 @@
 #pragma once
-// SIGTERM and SIGINT end the program the normal way: the signal is turned into a call on the event
-// loop, where the program quits and writes its configuration.
+// SIGTERM, SIGINT and SIGHUP end the program the normal way: the signal is turned into a call on the
+// event loop, where the program keeps what it must (a running test's take, the configuration) and
+// quits.
 
 #include <QObject>
 #include <functional>

@@ -4,11 +4,15 @@
 #include <QGuiApplication>
 #include <QStandardPaths>
 #include <clocale>
+#include <cstdio>
+#include <ctime>
 
+#include "app/recovery.h"
 #include "desktop/main_frame.h"
 #include "desktop/message_box.h"
 #include "desktop/recent_files.h"
 #include "desktop/start_sound.h"
+#include "model/messages.h"
 #include "storage/configuration_file.h"
 
 namespace velkora {
@@ -53,6 +57,10 @@ bool CVelkoraApp::initInstance(const StartOptions& options) {
   // A data folder that cannot be made is not reported: the file dialogs then start elsewhere.
   ensureDirectory(records_.paths.dataFolder);
 
+  // Takes saved on the way out of the last run: listed under File, and named once the window shows.
+  const std::vector<std::string> recovered = takeRecoveredFiles(records_.paths);
+  for (const std::string& file : recovered) recentFiles_->add(QString::fromStdString(file));
+
   frame_ = std::make_unique<CMainFrame>(records_, *recentFiles_);
   frame_->setStartSound([this] { playStartSound(); });
   // The one plate link of the program, on the plate or on the simulated plate.
@@ -65,6 +73,7 @@ bool CVelkoraApp::initInstance(const StartOptions& options) {
   // written then too, and again at the exit itself.
   connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { writeConfiguration(); });
   started_ = true;
+  for (const std::string& file : recovered) showMessageBox(frame_.get(), formatMessage(msg::kRecordingRecovered, file));
   if (!options.file.empty()) frame_->openFile(options.file);
   return true;
 }
@@ -78,6 +87,16 @@ void CVelkoraApp::exitInstance() {
 void CVelkoraApp::writeConfiguration() {
   if (!started_) return;
   saveConfiguration(records_.paths.configPath, records_.app, records_.calibration, records_.graph);
+}
+
+std::string CVelkoraApp::saveBeforeTermination() {
+  if (!started_) return {};
+  if (tests_ != nullptr && tests_->testRunning()) tests_->stop();
+  std::error_code error;
+  const std::string path = saveRecoveryTake(records_, std::time(nullptr), &error);
+  if (error) std::fprintf(stderr, "velkora: the recording could not be saved: %s\n", error.message().c_str());
+  writeConfiguration();
+  return path;
 }
 
 void CVelkoraApp::playStartSound() { sound_->play(); }

@@ -1,12 +1,19 @@
 // Start-up and exit: paths, the configuration and its messages, the data folder, the command line,
 // signals.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <csignal>
+#include <filesystem>
+#include <memory>
+#include <string_view>
 
 #include "desktop/command_line.h"
 #include "desktop/dialogs/comm_dlg.h"
@@ -16,6 +23,9 @@
 #include "desktop/ui_fixture.h"
 #include "desktop/velkora_view.h"
 #include "model/command_ids.h"
+#include "storage/measurement_file.h"
+
+extern char** environ;
 
 namespace velkora {
 namespace {
@@ -187,6 +197,154 @@ TEST(StartUp, CommandLine) {
     EXPECT_NE(usageText().find(option), std::string::npos) << option;
 }
 
+// The real program as a process of its own, in a program folder of its own, driven by the window robot.
+class WindowProcess {
+ public:
+  WindowProcess(const testing::TempDir& root, const std::string& robot, const std::vector<std::string>& args)
+      : root_(root) {
+    std::filesystem::create_directories(root.file("home/config"));
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+      const std::string_view setting(*entry);
+      if (!setting.starts_with("HOME=") && !setting.starts_with("XDG_CONFIG_HOME=") &&
+          !setting.starts_with("LD_PRELOAD=") && !setting.starts_with("VELKORA_ROBOT"))
+        environment.emplace_back(setting);
+    }
+    environment.push_back("HOME=" + root.file("home"));
+    environment.push_back("XDG_CONFIG_HOME=" + root.file("home/config"));
+    environment.push_back("QT_QPA_PLATFORM=offscreen");
+    environment.push_back(std::string("LD_PRELOAD=") + VELKORA_ROBOT_PATH);
+    environment.push_back("VELKORA_ROBOT=" + robot);
+    environment.push_back("VELKORA_ROBOT_MARK=" + markPath());
+    std::vector<char*> envp;
+    for (std::string& setting : environment) envp.push_back(setting.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> argv{program()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> argp;
+    for (std::string& arg : argv) argp.push_back(arg.data());
+    argp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    const std::string log = root.file("velkora.log");
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    if (posix_spawn(&pid_, argp[0], &actions, nullptr, argp.data(), envp.data()) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  ~WindowProcess() {
+    if (pid_ > 0 && !exited_) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+  WindowProcess(const WindowProcess&) = delete;
+  WindowProcess& operator=(const WindowProcess&) = delete;
+
+  std::string program() const { return root_.file("program/velkora"); }
+  std::string markPath() const { return root_.file("robot-done"); }
+  bool started() const { return pid_ > 0; }
+  pid_t pid() const { return pid_; }
+  // Whether the robot finished its task while the program runs.
+  bool robotDone(int milliseconds) {
+    testing::waitUntil([this] { return std::filesystem::exists(markPath()) || ended(); }, milliseconds);
+    return std::filesystem::exists(markPath()) && !exited_;
+  }
+  // The exit status, or -1 when the program did not end in time (it is killed then).
+  int waitForExit(int milliseconds) {
+    if (!testing::waitUntil([this] { return ended(); }, milliseconds)) return -1;
+    return WIFEXITED(status_) ? WEXITSTATUS(status_) : 128 + WTERMSIG(status_);
+  }
+
+ private:
+  bool ended() {
+    if (!exited_ && ::waitpid(pid_, &status_, WNOHANG) == pid_) exited_ = true;
+    return exited_;
+  }
+
+  const testing::TempDir& root_;
+  pid_t pid_ = -1;
+  int status_ = 0;
+  bool exited_ = false;
+};
+
+// SIGTERM, SIGHUP and SIGINT end the real program with status 0 and the configuration written; a
+// running test is stopped and its take, or a take nobody saved, goes to a recovery file in DATA, which
+// the next start names once and offers under File.
+TEST(StartUp, ASignalEndsTheProgramAndKeepsTheTakeForTheNextStart) {
+  struct Case {
+    int signal;
+    const char* robot;
+    const char* simulate;
+    bool take;
+  };
+  const Case cases[] = {{SIGTERM, "running", "--simulate", true},
+                        {SIGHUP, "finished", "--simulate=,fast", true},
+                        {SIGINT, "idle", "--simulate", false}};
+  for (const Case& c : cases) {
+    testing::TempDir root;
+    std::filesystem::create_directories(root.file("program"));
+    std::filesystem::copy_file(VELKORA_PATH, root.file("program/velkora"));
+    const std::string config = root.file("program/velkora.cfg");
+    saveConfiguration(config, AppSettings{}, UiFixture::calibratedPlate(), GraphSettings{});
+    {
+      WindowProcess window(root, c.robot, {c.simulate});
+      ASSERT_TRUE(window.started());
+      ASSERT_TRUE(window.robotDone(15000)) << c.robot << ": " << testing::readFile(root.file("velkora.log"));
+      if (c.signal == SIGTERM) QTest::qWait(600);  // some samples
+      // The configuration is written on the way out.
+      std::filesystem::remove(config);
+      ::kill(window.pid(), c.signal);
+      EXPECT_EQ(window.waitForExit(10000), 0) << c.robot << ": " << testing::readFile(root.file("velkora.log"));
+    }
+    EXPECT_TRUE(std::filesystem::exists(config)) << c.robot;
+    std::vector<std::string> recovered;
+    if (std::filesystem::exists(root.file("program/DATA"))) {
+      for (const auto& entry : std::filesystem::directory_iterator(root.file("program/DATA")))
+        recovered.push_back(entry.path().string());
+    }
+    ASSERT_EQ(recovered.size(), c.take ? 1u : 0u) << c.robot;
+    if (c.take) {
+      const std::string name = std::filesystem::path(recovered[0]).filename().string();
+      EXPECT_TRUE(QRegularExpression(QStringLiteral("^recovered-\\d{8}-\\d{6}\\.vkr$"))
+                      .match(QString::fromStdString(name))
+                      .hasMatch())
+          << name;
+      auto take = std::make_unique<MeasurementRecord>();
+      ASSERT_EQ(decodeMeasurement(testing::readFile(recovered[0]), *take), DecodeStatus::Ok);
+      if (c.signal == SIGTERM) {
+        EXPECT_GT(take->sampleCount, 300) << "what the running test recorded";
+        EXPECT_LT(take->sampleCount, 10000);
+      } else {
+        EXPECT_EQ(take->sampleCount, 1000) << "the finished test";
+      }
+    }
+
+    // The next start says so once, and the file opens like any other.
+    for (int start = 0; start < 2; ++start) {
+      testing::Records records;
+      AppEnvironment environment;
+      environment.executablePath = root.file("program/velkora");
+      environment.user.configDirectory = root.file("home/config/Velkora");
+      environment.recentFilesPath = QString::fromStdString(root.file("home/config/Velkora/velkora.ini"));
+      ModalScript script;
+      if (c.take && start == 0) script.answer(QMessageBox::Ok);
+      CVelkoraApp app(records.shared(), environment);
+      app.initInstance(StartOptions());
+      EXPECT_TRUE(script.done());
+      std::vector<std::string> expected;
+      if (c.take && start == 0) expected.push_back("A recording was recovered: " + recovered[0]);
+      EXPECT_EQ(script.messages, expected) << c.robot << " start " << start;
+      EXPECT_TRUE(script.unexpected.empty()) << c.robot << " start " << start;
+      if (c.take) {
+        EXPECT_TRUE(app.mainFrame()->openFile(recovered[0]));
+        EXPECT_GT(records.store->sampleCount.load(), 300);
+      }
+      app.exitInstance();
+    }
+  }
+}
+
 TEST(StartUp, TerminationSignalsReachTheEventLoop) {
   int calls = 0;
   {
@@ -194,6 +352,7 @@ TEST(StartUp, TerminationSignalsReachTheEventLoop) {
     ASSERT_TRUE(watcher.active());
     std::raise(SIGTERM);
     std::raise(SIGINT);
+    std::raise(SIGHUP);
     EXPECT_TRUE(testing::waitUntil([&calls] { return calls >= 1; }));
   }
   EXPECT_GE(calls, 1);
