@@ -44,6 +44,7 @@ QPainterDeviceContext::QPainterDeviceContext(QPainter& painter)
   // they are r device pixels wide and belong half a logical pixel less half a device pixel further on.
   const qreal ratio = painter_.device() != nullptr ? painter_.device()->devicePixelRatioF() : 1.0;
   lineOffset_ = 0.5 - 0.5 / std::max<qreal>(ratio, 1.0);
+  subdivision_ = ratio >= 2.0 ? static_cast<int32_t>(ratio) : 1;
   painter_.setRenderHint(QPainter::Antialiasing, false);
   painter_.setRenderHint(QPainter::TextAntialiasing, true);
   painter_.setFont(screenFont());
@@ -98,6 +99,28 @@ void QPainterDeviceContext::polyline(std::span<const Point> points) {
   points_.resize(static_cast<qsizetype>(points.size()));
   for (size_t k = 0; k < points.size(); ++k) points_[static_cast<qsizetype>(k)] = mapLine(points[k]);
   painter_.drawPolyline(points_.constData(), static_cast<int>(points_.size()));
+}
+
+void QPainterDeviceContext::finePolyline(std::span<const Point> points) {
+  if (subdivision_ <= 1 || mapping_ == DeviceMapping::Paper) {
+    polyline(points);
+    return;
+  }
+  if (points.empty()) return;
+  useLinePen();
+  // A step k of 1/n of a logical unit is device pixel k; the line of one logical pixel's width is
+  // centred half a logical pixel on, so it covers the same device pixels as the aliased line of the
+  // logical grid would where the two meet.
+  const double n = subdivision_;
+  points_.resize(static_cast<qsizetype>(points.size()));
+  for (size_t k = 0; k < points.size(); ++k)
+    points_[static_cast<qsizetype>(k)] = QPointF(points[k].x / n + 0.5, points[k].y / n + 0.5);
+  // Each segment on its own, its square ends covering the joints: stroking the whole polyline as one
+  // path (or round ends) costs ten to a hundred times as much for a curve of a few thousand points.
+  painter_.setRenderHint(QPainter::Antialiasing, true);
+  if (points_.size() == 1) painter_.drawPoint(points_[0]);
+  for (qsizetype k = 1; k < points_.size(); ++k) painter_.drawLine(points_[k - 1], points_[k]);
+  painter_.setRenderHint(QPainter::Antialiasing, false);
 }
 
 void QPainterDeviceContext::rectangle(const Rect& rect) {

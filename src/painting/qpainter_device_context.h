@@ -20,7 +20,8 @@ enum class DeviceMapping { Screen, Paper };
 class QPainterDeviceContext final : public DeviceContext {
  public:
   // Screen mapping. The painter gets the screen font, no antialiasing of lines (crisp axes, as on the
-  // screen of old) and the tools of a fresh device context; all is put back on destruction.
+  // screen of old; only the curves of a device pixel ratio of 2 or more are smoothed) and the tools of
+  // a fresh device context; all is put back on destruction.
   explicit QPainterDeviceContext(QPainter& painter);
   // Paper mapping for a device of dotsPerInchX x dotsPerInchY, with the paper font.
   QPainterDeviceContext(QPainter& painter, double dotsPerInchX, double dotsPerInchY);
@@ -32,6 +33,9 @@ class QPainterDeviceContext final : public DeviceContext {
 
   void line(Point from, Point to) override;
   void polyline(std::span<const Point> points) override;
+  // On a screen of device pixel ratio 2 or more the curves take its device pixels, antialiased.
+  int32_t curveSubdivision() const override { return subdivision_; }
+  void finePolyline(std::span<const Point> points) override;
   void rectangle(const Rect& rect) override;
   void text(const Rect& rect, std::string_view text, TextAlign align) override;
   void multilineText(const Rect& rect, std::string_view text) override;
@@ -59,6 +63,7 @@ class QPainterDeviceContext final : public DeviceContext {
   QPainter& painter_;
   DeviceMapping mapping_;
   double lineOffset_ = 0.0;
+  int32_t subdivision_ = 1;
   QPen linePen_;
   QPen textPen_;
   bool painterHasTextPen_ = false;

@@ -1,7 +1,9 @@
 #include "view/curve_graph.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
+#include <span>
 #include <vector>
 
 #include "view/graph_parameter_titles.h"
@@ -30,11 +32,12 @@ class CurveMapping {
  public:
   CurveMapping(const MeasurementStore& store, const CurveScales& scales) : store_(store), scales_(scales) {}
 
-  int32_t x(int32_t sample) const {
-    return scales_.plot.left + truncateToInt((sample - scales_.windowStart) * scales_.xScale);
+  // Positions in steps of 1 / `steps` of a logical unit (1: the logical grid itself).
+  int32_t x(int32_t sample, int32_t steps = 1) const {
+    return scales_.plot.left * steps + truncateToInt((sample - scales_.windowStart) * scales_.xScale * steps);
   }
-  int32_t y(int32_t sample, const GraphAxis& axis, double scale) const {
-    return axisY(clampToAxis(value(sample, axis.parameter), axis), axis, scale, scales_.plot.bottom);
+  int32_t y(int32_t sample, const GraphAxis& axis, double scale, int32_t steps = 1) const {
+    return axisY(clampToAxis(value(sample, axis.parameter), axis), axis, scale * steps, scales_.plot.bottom * steps);
   }
   // forceAt, with the two plain channels computed here: a full drawing reads 122000 values.
   float value(int32_t sample, int32_t parameter) const {
@@ -45,10 +48,10 @@ class CurveMapping {
       return static_cast<float>(store_.channels.horizontal[index]) * store_.calibration.coefficientHorizontal;
     return forceAt(store_, sample, static_cast<ForceChannel>(parameter));
   }
-  int32_t y1(int32_t sample) const { return y(sample, scales_.y1Axis, scales_.y1Scale); }
-  int32_t y2(int32_t sample) const { return y(sample, scales_.y2Axis, scales_.y2Scale); }
-  Point y1Point(int32_t sample) const { return {x(sample), y1(sample)}; }
-  Point y2Point(int32_t sample) const { return {x(sample), y2(sample)}; }
+  int32_t y1(int32_t sample, int32_t steps = 1) const { return y(sample, scales_.y1Axis, scales_.y1Scale, steps); }
+  int32_t y2(int32_t sample, int32_t steps = 1) const { return y(sample, scales_.y2Axis, scales_.y2Scale, steps); }
+  Point y1Point(int32_t sample, int32_t steps = 1) const { return {x(sample, steps), y1(sample, steps)}; }
+  Point y2Point(int32_t sample, int32_t steps = 1) const { return {x(sample, steps), y2(sample, steps)}; }
 
  private:
   const MeasurementStore& store_;
@@ -103,6 +106,14 @@ class ColumnPath {
   int32_t lowAt_ = 0, highAt_ = 0, index_ = 0;
 };
 
+// Draws a curve on the logical grid, or finer where the device context offers finer steps.
+void drawCurve(DeviceContext& dc, std::span<const Point> points, int32_t steps) {
+  if (steps > 1)
+    dc.finePolyline(points);
+  else
+    dc.polyline(points);
+}
+
 // The curves of samples first .. last: Y1 in blue, then Y2 in red over it.
 void drawCurves(DeviceContext& dc, const MeasurementStore& store, const CurveScales& scales, int32_t first,
                 int32_t last, CurveDrawing drawing) {
@@ -110,20 +121,29 @@ void drawCurves(DeviceContext& dc, const MeasurementStore& store, const CurveSca
   const bool drawY2 = scales.y2Scale != 0.0;
   if (scales.xScale == 0.0 || (!drawY1 && !drawY2) || last <= first) return;
   const CurveMapping map(store, scales);
+  // A screen of device pixel ratio 2 places the curves on its own pixels, without the steps of the
+  // logical grid.
+  const int32_t steps = std::max(1, dc.curveSubdivision());
 
   if (drawing == CurveDrawing::Segments) {
-    Point previous1 = map.y1Point(first);
-    Point previous2 = map.y2Point(first);
+    Point previous1 = map.y1Point(first, steps);
+    Point previous2 = map.y2Point(first, steps);
     for (int32_t i = first + 1; i <= last; ++i) {
-      const Point point1 = map.y1Point(i);
-      const Point point2 = map.y2Point(i);
+      const Point point1 = map.y1Point(i, steps);
+      const Point point2 = map.y2Point(i, steps);
       if (drawY1) {
         dc.setPen(kY1Pen);
-        dc.line(previous1, point1);
+        if (steps > 1)
+          dc.finePolyline(std::array{previous1, point1});
+        else
+          dc.line(previous1, point1);
       }
       if (drawY2) {
         dc.setPen(kY2Pen);
-        dc.line(previous2, point2);
+        if (steps > 1)
+          dc.finePolyline(std::array{previous2, point2});
+        else
+          dc.line(previous2, point2);
       }
       previous1 = point1;
       previous2 = point2;
@@ -131,7 +151,7 @@ void drawCurves(DeviceContext& dc, const MeasurementStore& store, const CurveSca
     return;
   }
 
-  const int64_t columns = std::abs(static_cast<int64_t>(scales.plot.right) - scales.plot.left) + 2;
+  const int64_t columns = (std::abs(static_cast<int64_t>(scales.plot.right) - scales.plot.left) + 2) * steps;
   const size_t reserve = static_cast<size_t>(4 * std::min<int64_t>(last - first + 1, columns));
   std::vector<Point> points1;
   std::vector<Point> points2;
@@ -140,19 +160,19 @@ void drawCurves(DeviceContext& dc, const MeasurementStore& store, const CurveSca
   ColumnPath path1(points1);
   ColumnPath path2(points2);
   for (int32_t i = first; i <= last; ++i) {
-    const int32_t x = map.x(i);
-    if (drawY1) path1.add({x, map.y1(i)});
-    if (drawY2) path2.add({x, map.y2(i)});
+    const int32_t x = map.x(i, steps);
+    if (drawY1) path1.add({x, map.y1(i, steps)});
+    if (drawY2) path2.add({x, map.y2(i, steps)});
   }
   path1.flush();
   path2.flush();
   if (drawY1) {
     dc.setPen(kY1Pen);
-    dc.polyline(points1);
+    drawCurve(dc, points1, steps);
   }
   if (drawY2) {
     dc.setPen(kY2Pen);
-    dc.polyline(points2);
+    drawCurve(dc, points2, steps);
   }
 }
 

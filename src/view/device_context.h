@@ -88,6 +88,13 @@ class DeviceContext {
   virtual void line(Point from, Point to) = 0;
   // Connected line segments through the points with the current pen.
   virtual void polyline(std::span<const Point> points) = 0;
+  // Curves may be placed finer than the logical grid where the device has more pixels than logical
+  // units (2 on a screen of device pixel ratio 2): the number of steps per logical unit, 1 on paper,
+  // on an ordinary screen and in a recording.
+  virtual int32_t curveSubdivision() const { return 1; }
+  // A curve: connected segments through points given in steps of 1 / curveSubdivision() of a logical
+  // unit, with the current pen, smoothed where the steps are finer than the logical grid.
+  virtual void finePolyline(std::span<const Point> points) { polyline(points); }
   // The rectangle outlined with the current pen and filled with the current brush.
   virtual void rectangle(const Rect& rect) = 0;
   // One line of text in the current text colour, vertically centred in the rectangle, aligned

@@ -5,13 +5,16 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "painting/graph_files.h"
 #include "painting/graph_fonts.h"
 #include "painting/page_printing.h"
 #include "painting_fixtures.h"
 #include "reports/report_table.h"
+#include "view/curve_graph.h"
 #include "view/graph_fixtures.h"
 
 namespace velkora {
@@ -147,6 +150,49 @@ TEST(QPainterDeviceContext, HighDensityScreensDrawEveryLogicalPixelAsTwo) {
   EXPECT_EQ(image.pixel(140, 90), kWhitePixel);
   EXPECT_EQ(image.pixel(130, 100), kWhitePixel);
   EXPECT_TRUE(QRect(40, 20, 140, 40).contains(inkBounds(image.copy(30, 0, 170, 70)).translated(30, 0)));
+}
+
+// At a device pixel ratio of 2 a curve takes the device pixels between the logical ones, smoothed: a
+// slope of one row in four columns climbs a device row every fourth device column, where the logical
+// grid would keep it flat for about eight. At a ratio of 1 the curve stays aliased, as it always was.
+TEST(QPainterDeviceContext, CurvesAtRatioTwoHaveNoStepsOfTheLogicalGrid) {
+  // 1 N a sample: 10 N a row and 2.5 samples a column in a plot 400 wide and 200 high for 0 .. 2000 N.
+  auto store = testing::makeGraphStore(
+      1001, [](int32_t i) { return i; }, [](int32_t) { return 0; });
+  const GraphSettings graph;
+  const CurveGraphView view{.y1Shown = 0, .y2Shown = 1, .windowStart = 0, .windowEnd = 1000};
+  const Rect plot{50, 50, 450, 250};
+  for (const qreal ratio : {1.0, 2.0}) {
+    const QImage image =
+        screenImage(QSize(500, 300), ratio, [&](DeviceContext& dc) { drawCurveGraph(dc, plot, *store, graph, view); });
+    const int r = static_cast<int>(ratio);
+    // The top edge of the blue curve in each device column, and whether any pixel is a blend of blue
+    // and white.
+    std::vector<int> top;
+    bool blended = false;
+    for (int x = (plot.left + 20) * r; x < (plot.right - 20) * r; ++x) {
+      int first = -1;
+      for (int y = plot.top * r; y < plot.bottom * r; ++y) {
+        const QRgb p = image.pixel(x, y);
+        if (qBlue(p) > qRed(p) && p != qRgb(0, 0, 255)) blended = true;
+        if (first < 0 && qBlue(p) > 160 && qRed(p) < 128) first = y;
+      }
+      top.push_back(first);
+    }
+    // The longest run of columns on one row.
+    int run = 1, longestRun = 1;
+    for (size_t k = 1; k < top.size(); ++k) {
+      run = top[k] == top[k - 1] ? run + 1 : 1;
+      longestRun = std::max(longestRun, run);
+    }
+    if (ratio == 1.0) {
+      EXPECT_FALSE(blended);
+      EXPECT_LE(longestRun, 4);
+    } else {
+      EXPECT_TRUE(blended) << "antialiased";
+      EXPECT_LE(longestRun, 5) << "no flat stretch of a logical row's length";
+    }
+  }
 }
 
 // The fonts fit the rectangles the layouts give their texts: the widest labels of the screen and the
