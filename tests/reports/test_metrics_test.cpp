@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdio>
 #include <map>
 #include <set>
 #include <sstream>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "report_fixtures.h"
+#include "reports/metrics_report.h"
 #include "support/designed_jump.h"
 
 namespace velkora {
@@ -143,6 +146,54 @@ TEST(TestMetrics, ForceRepetitionsRateOfForceDevelopmentAndImpulse) {
   EXPECT_TRUE(none.repetitions.empty());
   for (const Metric& m : none.whole)
     EXPECT_EQ(m.present, m.key == "sampleCount" || m.key == "repetitionCount") << m.key;
+}
+
+TEST(MetricsReport, RowsUnitsHeadingsAndFeedback) {
+  // Two repetitions: the whole-test rows, then each repetition under its heading.
+  auto store = makeStore({{10, 0}, {300, 500}, {10, 0}, {40, 400}, {10, 0}}, TestKind::Force);
+  DigitalReport report;
+  fillMetricsReport(*store, report);
+  EXPECT_EQ(report.columns, &metricsColumns);
+  const int32_t whole = static_cast<int32_t>(forceMetricKeys().size());
+  const int32_t perRepetition = static_cast<int32_t>(repetitionMetricKeys().size());
+  ASSERT_EQ(report.rows.rowCount(), whole + 2 * (1 + perRepetition));
+  EXPECT_EQ(report.rows.cell(1, 0), "Repetitions");
+  EXPECT_EQ(report.rows.cell(1, 1), "2");
+  EXPECT_EQ(report.rows.cell(3, 0), "Peak force (best repetition)");
+  EXPECT_EQ(report.rows.cell(3, 1), "500.0 N");
+  EXPECT_EQ(report.rows.cell(whole, 0), "Repetition 1");
+  EXPECT_EQ(report.rows.cell(whole, 1), "");
+  EXPECT_EQ(report.rows.cell(whole + 1 + perRepetition, 0), "Repetition 2");
+  EXPECT_EQ(report.rows.cell(whole + 1 + perRepetition + 2, 0), "End at");
+  EXPECT_EQ(report.rows.cell(whole + 1 + perRepetition + 2, 1), "359 ms");
+  EXPECT_EQ(report.rows.cell(whole + 1 + perRepetition + 6, 0), "RFD 0-100 ms");
+  EXPECT_EQ(report.rows.cell(whole + 1 + perRepetition + 6, 1), "n/a");
+
+  // A jump: the list and the status bar follow the locale's decimal mark.
+  const TestMetrics metrics = computeTestMetrics(*testing::designedStore({}), TestKind::Power);
+  auto value = [&metrics](std::string_view key) {
+    for (const Metric& m : metrics.whole)
+      if (m.key == key) return m.value;
+    return 0.0;
+  };
+  char expected[96];
+  std::snprintf(expected, sizeof expected, "Jump %.1f cm (flight %.1f cm), RSI-mod %.2f",
+                value("jumpHeightTakeoffVelocity_cm"), value("jumpHeightFlightTime_cm"), value("rsiModified_m_s"));
+  EXPECT_EQ(jumpFeedbackText(metrics), expected);
+  EXPECT_EQ(jumpFeedbackText(computeTestMetrics(*makeStore({{2000, 981}}), TestKind::Power)), "No take-off found");
+  EXPECT_EQ(jumpFeedbackText(computeTestMetrics(*makeStore({{1200, 981}, {300, 0}}), TestKind::Power)),
+            "Jump n/a (flight n/a), RSI-mod n/a");
+  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "de_DE.UTF-8 is not available";
+  fillMetricsReport(metrics, report);
+  const std::string feedback = jumpFeedbackText(metrics);
+  std::setlocale(LC_NUMERIC, "C");
+  EXPECT_EQ(report.rows.cell(21, 0), "Jump height (take-off velocity)");
+  std::string comma = printed(metrics).at("jumpHeightTakeoffVelocity_cm");
+  comma[comma.find('.')] = ',';
+  EXPECT_EQ(report.rows.cell(21, 1), comma + " cm");
+  std::string commaFeedback = expected;
+  for (char& c : commaFeedback) c = c == '.' ? ',' : c;
+  EXPECT_EQ(feedback, commaFeedback);
 }
 
 }  // namespace
