@@ -89,6 +89,9 @@ TEST(CliParsing, WrongCommandLinesNameTheOption) {
       {{"decode", "--offsets"}, "--offsets"},
       {{"jump", "a.vkr", "--body-weight"}, "--body-weight"},
       {{"samples", "a.vkr", "--bogus"}, "--bogus"},
+      {{"metrics"}, "FILE"},
+      {{"metrics", "--csv", "a.tsr", "--kind", "jump"}, "--kind"},
+      {{"metrics", "a.tsr", "--tsv"}, "--tsv"},
       {{"unknown-command"}, "unknown-command"},
   };
   for (const auto& c : cases) {
@@ -99,6 +102,9 @@ TEST(CliParsing, WrongCommandLinesNameTheOption) {
     EXPECT_NE(r.err.find(c.named), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("velkora-cli"), 0u) << r.err;
     EXPECT_EQ(r.err.back(), '\n');
+    if (c.args[0] != "unknown-command") {
+      EXPECT_NE(r.err.find("\nUsage: velkora-cli " + c.args[0]), std::string::npos) << "the command's usage follows";
+    }
   }
 }
 
