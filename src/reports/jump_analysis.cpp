@@ -1,6 +1,6 @@
 #include "reports/jump_analysis.h"
 
-#include <vector>
+#include <memory>
 
 #include "reports/kinematics_model.h"
 
@@ -18,10 +18,11 @@ void computeKinematicChannels(MeasurementStore& store, int32_t n) {
   jump.hasModel = false;
   jump.phases = JumpPhases{};
   if (n < kQuietStandingSamples) return;
-  std::vector<double> work(static_cast<size_t>(n) * 3);
-  const std::span<double> force(work.data(), static_cast<size_t>(n));
-  const std::span<double> velocity(work.data() + n, static_cast<size_t>(n));
-  const std::span<double> displacement(work.data() + 2 * static_cast<size_t>(n), static_cast<size_t>(n));
+  // Every entry is written before it is read: no need to clear the room first.
+  const auto work = std::make_unique_for_overwrite<double[]>(static_cast<size_t>(n) * 3);
+  const std::span<double> force(work.get(), static_cast<size_t>(n));
+  const std::span<double> velocity(work.get() + n, static_cast<size_t>(n));
+  const std::span<double> displacement(work.get() + 2 * static_cast<size_t>(n), static_cast<size_t>(n));
   for (int32_t i = 0; i < n; ++i) force[i] = forceAt(store, i, ForceChannel::Vertical);
   const JumpKinematics k = computeKinematics(force, velocity, displacement);
   if (!k.modelled()) return;

@@ -4,6 +4,7 @@
 
 #include <clocale>
 #include <cstdio>
+#include <limits>
 #include <map>
 #include <set>
 #include <sstream>
@@ -53,6 +54,7 @@ TEST(TestMetrics, ValuesThatDoNotExistAreNa) {
     std::vector<Segment> segments;
     std::string present;  // every other key is n/a
     std::map<std::string, std::string> values;
+    float coefficient = 1.0f;  // newtons per count
   } cases[] = {
       {"squat jump",
        {{1000, 981}, {300, 1500}, {400, 0}, {300, 1400}, {500, 981}},
@@ -84,10 +86,16 @@ TEST(TestMetrics, ValuesThatDoNotExistAreNa) {
         {"reactiveStrengthIndex_m_s", "0.785"}}},
       {"drop jump without contact", {{1200, 0}}, "sampleCount storedBodyWeight_kg jumpType", {{"jumpType", "DJ"}}},
       {"shorter than a second", {{999, 981}}, "sampleCount storedBodyWeight_kg", {{"sampleCount", "999"}}},
+      {"calibration of a hostile file",
+       {{1000, 981}, {200, 600}, {300, 1500}, {300, 0}, {300, 1600}},
+       "sampleCount storedBodyWeight_kg jumpType",
+       {{"jumpType", "none"}, {"bodyWeight_N", "n/a"}},
+       std::numeric_limits<float>::quiet_NaN()},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     auto store = makeStore(c.segments, TestKind::Power, 100.0f);
+    store->calibration.coefficientVertical = c.coefficient;
     const TestMetrics metrics = computeTestMetrics(*store, TestKind::Power);
     ASSERT_EQ(metrics.whole.size(), powerMetricKeys().size());
     const std::set<std::string> present = words(c.present);
