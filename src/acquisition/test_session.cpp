@@ -184,6 +184,12 @@ TestEnd TestSession::finish(TestEnd how) {
   }
   // The reader has ended: every sample below the count is complete and the count is final.
   const int32_t n = r.sampleCount.load(std::memory_order_acquire);
+  // The pair after the last sample is the spare one the next save writes: it reads 0, never what an
+  // earlier, longer recording left there.
+  if (n < kMaxSamples) {
+    store_.channels.vertical[n] = 0;
+    store_.channels.horizontal[n] = 0;
+  }
   store_.sampleCount.store(n, std::memory_order_release);
   store_.recordingAvailable.store(1, std::memory_order_release);
   if (how == TestEnd::Finished) store_.saved.store(0, std::memory_order_release);

@@ -6,6 +6,7 @@
 #include "acquisition/simulated_plate.h"
 #include "acquisition/test_parameters.h"
 #include "reports/jump_analysis.h"
+#include "storage/measurement_file.h"
 
 namespace velkora {
 namespace {
@@ -193,6 +194,51 @@ TEST(TestSession, PlateUnpluggedMidTestEndsItAndKeepsTheSamples) {
   live.simulation().plugIn();
   ASSERT_EQ(live.test.startPowerTest({.powerTestTime = 1}, 75.0f), StartResult::Started);
   EXPECT_EQ(tickUntilEnd(live.test, milliseconds(10)), TestEnd::Finished);
+}
+
+// After a longer recording (a 5 s jump), whatever ends the next, shorter test leaves the pair past its
+// last sample at 0, and the file saved next holds 0 there.
+TEST(TestSession, TheSparePairAfterTheLastSampleReadsZeroWhateverEndedTheTest) {
+  const struct {
+    const char* name;
+    const char* scenario;
+    bool power;
+    bool stopEarly;
+    TestEnd end;
+  } cases[] = {
+      {"force test by time", ",fast", false, false, TestEnd::Finished},
+      {"power test", ",fast", true, false, TestEnd::Finished},
+      {"STOP", "", false, true, TestEnd::Stopped},
+      {"lost plate", "unplug:700,fast", false, false, TestEnd::PlateLost},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SessionRig rig(c.scenario);
+    MeasurementStore& s = *rig.store;
+    std::fill_n(s.channels.vertical, kMaxSamples, 7366);
+    std::fill_n(s.channels.horizontal, kMaxSamples, 55);
+    s.sampleCount = 5000;
+    const StartResult started = c.power ? rig.test.startPowerTest({.powerTestTime = 1}, 75.0f)
+                                        : rig.test.startForceTest(force(kTimeMode, 1, 0));
+    ASSERT_EQ(started, StartResult::Started);
+    if (c.stopEarly) {
+      ASSERT_TRUE(waitFor([&] { return s.recording.sampleCount.load() > 200; }));
+      EXPECT_EQ(rig.test.stop(), c.end);
+    } else {
+      EXPECT_EQ(tickUntilEnd(rig.test), c.end);
+    }
+    const int32_t n = s.sampleCount.load();
+    ASSERT_GT(n, 0);
+    ASSERT_LT(n, 5000);
+    EXPECT_NE(s.channels.vertical[n - 1], 7366) << "the last sample is the new test's";
+    EXPECT_EQ(s.channels.vertical[n], 0);
+    EXPECT_EQ(s.channels.horizontal[n], 0);
+    EXPECT_EQ(s.channels.vertical[n + 1], 7366) << "only the spare pair is cleared";
+    auto saved = std::make_unique<MeasurementRecord>();
+    ASSERT_EQ(decodeMeasurement(encodeMeasurement(s, SubjectInfo{}), *saved), DecodeStatus::Ok);
+    EXPECT_EQ(saved->spareVertical, 0);
+    EXPECT_EQ(saved->spareHorizontal, 0);
+  }
 }
 
 }  // namespace
