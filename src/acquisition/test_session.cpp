@@ -72,7 +72,8 @@ StartResult TestSession::start(TestKind kind, const AppSettings& s, float bodyWe
 
   const StoreHeader before(store_);
   bool reset = false;
-  const LinkPurpose purpose{kind == TestKind::Power ? LinkUse::PowerTest : LinkUse::ForceTest};
+  const LinkPurpose purpose{.use = kind == TestKind::Power ? LinkUse::PowerTest : LinkUse::ForceTest,
+                            .repetitions = repetitions ? s.forceTestValue : 0};
   // The reset runs once the transport is open and before the reader starts: no frame of the new test
   // can meet the previous test's counts, and a plate that cannot be opened changes nothing.
   const bool started = plate_.start(r, purpose, [&] {

@@ -87,6 +87,29 @@ TEST(TestSession, RepetitionModeEndsOneFrameAfterTheLastRepetition) {
   EXPECT_EQ(s.saved.load(), 0);
 }
 
+// The simulated subject pushes as often as the test asks, whatever number of pushes is set for tests
+// by time: every target ends the test with that many repetitions.
+TEST(TestSession, SimulatedSubjectGivesTheRepetitionsTheTestAsksFor) {
+  for (const int32_t target : {1, 8, 25}) {
+    SCOPED_TRACE(target);
+    SessionRig rig(",fast");
+    ASSERT_TRUE(rig.simulation().setSubject({.pushCount = 2}));
+    ASSERT_EQ(rig.test.startForceTest(force(kRepetitionMode, target)), StartResult::Started);
+    ASSERT_EQ(tickUntilEnd(rig.test), TestEnd::Finished);
+    EXPECT_EQ(rig.store->repetitions.count.load(), target);
+  }
+  // A test by time gets the pushes that are set.
+  SessionRig rig(",fast");
+  ASSERT_TRUE(rig.simulation().setSubject({.pushCount = 2, .pushLength = 200}));
+  ASSERT_EQ(rig.test.startForceTest(force(kTimeMode, 5, 0)), StartResult::Started);
+  ASSERT_EQ(tickUntilEnd(rig.test), TestEnd::Finished);
+  int32_t pushes = 0;
+  for (int32_t i = 1; i < rig.store->sampleCount.load(); ++i)
+    pushes += rig.store->channels.vertical[i] > kRepetitionThreshold &&
+              rig.store->channels.vertical[i - 1] <= kRepetitionThreshold;
+  EXPECT_EQ(pushes, 2);
+}
+
 TEST(TestSession, PowerTestIsSmoothedAndItsHeightsMatchTheFlightTime) {
   for (int32_t flight : {300, 600}) {
     SessionRig rig(",fast");
@@ -122,8 +145,7 @@ TEST(TestSession, PowerTestIsSmoothedAndItsHeightsMatchTheFlightTime) {
 
 TEST(TestSession, StopKeepsSavedAndEverythingRecorded) {
   for (int32_t savedBefore : {1, 0}) {
-    SessionRig rig("");                                          // real time: the test still runs when STOP comes
-    ASSERT_TRUE(rig.simulation().setSubject({.pushCount = 1}));  // never the 3 repetitions asked for
+    SessionRig rig("pushes:1");  // real time: the test still runs when STOP comes; never the 3 repetitions asked for
     rig.store->saved = savedBefore;
     ASSERT_EQ(rig.test.startForceTest(force(kRepetitionMode, 3)), StartResult::Started);
     ASSERT_TRUE(waitFor([&] { return rig.store->repetitions.count.load() == 1; }));
