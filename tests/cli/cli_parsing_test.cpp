@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <CLI/CLI.hpp>
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -99,6 +100,27 @@ TEST(CliParsing, WrongCommandLinesNameTheOption) {
     EXPECT_EQ(r.err.find("velkora-cli"), 0u) << r.err;
     EXPECT_EQ(r.err.back(), '\n');
   }
+}
+
+// Every option that takes a value, given last without one, is named with what it lacks.
+TEST(CliParsing, AnOptionWithoutItsValueNeedsAValue) {
+  int checked = 0;
+  for (const CliCommandInfo& info : registeredCommands()) {
+    CLI::App app;
+    CLI::App* command = app.add_subcommand(std::string(info.name));
+    const std::unique_ptr<CliCommand> defined = info.make();
+    defined->define(*command);
+    for (const CLI::Option* option : command->get_options()) {
+      if (option->get_lnames().empty() || option->get_expected_min() < 1) continue;
+      const std::string name = "--" + option->get_lnames().front();
+      SCOPED_TRACE(std::string(info.name) + " " + name);
+      const CliResult r = run({std::string(info.name), name});
+      EXPECT_EQ(r.code, kExitUsage);
+      EXPECT_EQ(r.err, "velkora-cli " + std::string(info.name) + ": " + name + " needs a value\n");
+      ++checked;
+    }
+  }
+  EXPECT_GE(checked, 20) << "every value option of every command, the record command's tests among them";
 }
 
 TEST(CliParsing, NumbersAreDecimalWithAnOptionalPlusAndTheLastRepeatCounts) {
