@@ -16,6 +16,7 @@
 #include "cli/graphics/offscreen_gui.h"
 #include "cli/graphics/picture_output.h"
 #include "desktop/painting/graph_files.h"
+#include "desktop/painting/graph_fonts.h"
 #include "view/bar_graph.h"
 #include "view/screen_layout.h"
 
@@ -70,6 +71,7 @@ int PlotCommand::run(CliIo& io) {
     const BarGraphView view = openedBarView();
     if (!outputWritable(output_, io)) return kExitFailure;
     OffscreenGui gui;
+    if (!textFontLoads("plot", screenFont(), io)) return kExitFailure;
     std::string error;
     if (!writeBarGraphFile(output_, size_, store, subject.name, settings, view, error)) return writeFailed(error, io);
     return kExitOk;
@@ -79,6 +81,7 @@ int PlotCommand::run(CliIo& io) {
   if (!view) return kExitUsage;
   if (!outputWritable(output_, io)) return kExitFailure;
   OffscreenGui gui;
+  if (!textFontLoads("plot", screenFont(), io)) return kExitFailure;
   std::string error;
   if (!writeCurveGraphFile(output_, size_, store, subject.name, settings, *view, error)) return writeFailed(error, io);
   return kExitOk;

@@ -22,6 +22,7 @@
 #include "cli/graphics/offscreen_gui.h"
 #include "cli/graphics/picture_output.h"
 #include "desktop/painting/graph_files.h"
+#include "desktop/painting/graph_fonts.h"
 #include "desktop/painting/page_printing.h"
 #include "reports/report_table.h"
 #include "view/print_page.h"
@@ -173,6 +174,7 @@ int PrintCommand::run(CliIo& io) {
 
   if (!outputWritable(output_, io)) return kExitFailure;
   OffscreenGui gui;
+  if (!textFontLoads("print", paperFont(), io)) return kExitFailure;
   if (imageFileFormat(output_) == ImageFileFormat::Png)
     return writePngFile(firstPageImage(document), output_, io) ? kExitOk : kExitFailure;
   std::string error;
