@@ -29,6 +29,19 @@ class HelpFormatter final : public CLI::Formatter {
   }
 };
 
+// CLI11 words a value missing at the end of the line "--start-force: 1 required N missing"; we say
+// "--start-force needs a value". Other messages stay as they are.
+std::string parseErrorText(const CLI::ParseError& error) {
+  const std::string text = error.what();
+  if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) == nullptr || !text.ends_with(" missing")) return text;
+  const size_t colon = text.find(": ");
+  if (colon == std::string::npos || colon == 0) return text;
+  size_t digits = colon + 2;
+  while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
+  if (digits == colon + 2 || text.compare(digits, 10, " required ") != 0) return text;
+  return text.substr(0, colon) + " needs a value";
+}
+
 std::vector<CliCommandInfo>& registry() {
   static std::vector<CliCommandInfo> commands;
   return commands;
@@ -87,7 +100,7 @@ int runCli(const std::vector<std::string>& args, CliIo& io, SharedRecords record
     if (where == kProgram && dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr && !args[0].starts_with("-"))
       io.err << where << ": unknown command '" << args[0] << "' (try --help)\n";
     else
-      io.err << where << ": " << e.what() << '\n';
+      io.err << where << ": " << parseErrorText(e) << '\n';
     // The usage line of a command that asks for it follows the message.
     if (wrong != nullptr) {
       std::string usage = formatter->make_usage(wrong, where);

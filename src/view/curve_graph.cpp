@@ -350,9 +350,13 @@ void drawReadouts(DeviceContext& dc, const Rect& area, const MeasurementStore& s
   dc.rectangle(area);
   const std::array<std::string, 11> texts = readoutTexts(store, view);
   const int32_t w = (area.right - area.left) / 4;
-  const int32_t h = (area.bottom - area.top) / 3;
+  // On paper the three rows of 3 mm text fill the 10 mm panel almost whole: they keep a twentieth of
+  // its height clear above and below, so the first row does not touch the frame.
+  const int32_t pad = dc.isPrinting() ? (area.bottom - area.top) / 20 : 0;
+  const int32_t rowsTop = area.top + pad;
+  const int32_t h = (area.bottom - pad - rowsTop) / 3;
   const int32_t x[5] = {area.left, area.left + w, area.left + 2 * w, area.left + 3 * w, area.right};
-  const auto row = [&](int32_t r) { return std::pair{area.top + r * h, area.top + (r + 1) * h}; };
+  const auto row = [&](int32_t r) { return std::pair{rowsTop + r * h, rowsTop + (r + 1) * h}; };
 
   dc.setTextColor(kBlack);
   const auto [top1, bottom1] = row(0);

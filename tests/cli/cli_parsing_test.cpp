@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <CLI/CLI.hpp>
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -105,6 +106,28 @@ TEST(CliParsing, WrongCommandLinesNameTheOption) {
     // metrics gives its usage line after the message; the other commands keep their one line.
     EXPECT_EQ(r.err.find("\nUsage: velkora-cli " + c.args[0]) != std::string::npos, c.args[0] == "metrics") << r.err;
   }
+}
+
+// Every option that takes a value, given last without one, is named with what it lacks.
+TEST(CliParsing, AnOptionWithoutItsValueNeedsAValue) {
+  int checked = 0;
+  for (const CliCommandInfo& info : registeredCommands()) {
+    CLI::App app;
+    CLI::App* command = app.add_subcommand(std::string(info.name));
+    const std::unique_ptr<CliCommand> defined = info.make();
+    defined->define(*command);
+    for (const CLI::Option* option : command->get_options()) {
+      if (option->get_lnames().empty() || option->get_expected_min() < 1) continue;
+      const std::string name = "--" + option->get_lnames().front();
+      SCOPED_TRACE(std::string(info.name) + " " + name);
+      const CliResult r = run({std::string(info.name), name});
+      EXPECT_EQ(r.code, kExitUsage);
+      const std::string message = "velkora-cli " + std::string(info.name) + ": " + name + " needs a value\n";
+      EXPECT_EQ(r.err.substr(0, info.usageAfterError ? message.size() : std::string::npos), message);
+      ++checked;
+    }
+  }
+  EXPECT_GE(checked, 20) << "every value option of every command, the record command's tests among them";
 }
 
 TEST(CliParsing, NumbersAreDecimalWithAnOptionalPlusAndTheLastRepeatCounts) {

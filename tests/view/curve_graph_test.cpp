@@ -457,6 +457,21 @@ TEST(Readouts, TextsCellsAndColours) {
   EXPECT_EQ(dc.textColor(), kBlack);
 }
 
+// On paper (y up, 0.1 mm) the rows keep clear of the panel's frame above and below.
+TEST(Readouts, PrintedRowsKeepClearOfTheFrame) {
+  auto store = makeGraphStore(
+      200, [](int32_t) { return 100; }, [](int32_t) { return 5; });
+  const Rect panel{0, -350, 1800, -450};
+  RecordingDeviceContext dc(true);
+  drawReadouts(dc, panel, *store, windowView(0, 199));
+  EXPECT_EQ(dc.ofKind(DrawCall::Kind::Rectangle).at(0).rect, panel);
+  const auto texts = dc.ofKind(DrawCall::Kind::Text);
+  ASSERT_EQ(texts.size(), 11u);
+  EXPECT_EQ(texts[0].rect, (Rect{0, -355, 450, -385}));
+  EXPECT_EQ(texts[3].rect, (Rect{0, -385, 450, -415}));
+  EXPECT_EQ(texts[10].rect, (Rect{1350, -415, 1800, -445}));
+}
+
 TEST(Readouts, SinglePrecisionSumsLocaleAndEdgeRanges) {
   // 61000 samples of 1234 N: the single-precision sum drifts from the exact 75274000 as the program's
   // own arithmetic does; the readouts show what float gives, not what double would.

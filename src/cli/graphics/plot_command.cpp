@@ -15,6 +15,7 @@
 #include "cli/graphics/picture_output.h"
 #include "model/settings.h"
 #include "painting/graph_files.h"
+#include "painting/graph_fonts.h"
 #include "view/bar_graph.h"
 #include "view/screen_layout.h"
 
@@ -69,6 +70,7 @@ int PlotCommand::run(CliIo& io, SharedRecords& records) {
     const BarGraphView view = openedBarView();
     if (!outputWritable(output_, io)) return kExitFailure;
     OffscreenGui gui;
+    if (!textFontLoads("plot", screenFont(), io)) return kExitFailure;
     std::string error;
     if (!writeBarGraphFile(output_, size_, store, subject.name, settings, view, error)) return writeFailed(error, io);
     return kExitOk;
@@ -78,6 +80,7 @@ int PlotCommand::run(CliIo& io, SharedRecords& records) {
   if (!view) return kExitUsage;
   if (!outputWritable(output_, io)) return kExitFailure;
   OffscreenGui gui;
+  if (!textFontLoads("plot", screenFont(), io)) return kExitFailure;
   std::string error;
   if (!writeCurveGraphFile(output_, size_, store, subject.name, settings, *view, error)) return writeFailed(error, io);
   return kExitOk;
