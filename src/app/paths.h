@@ -10,11 +10,13 @@ namespace velkora {
 
 inline constexpr char kDataFolderName[] = "DATA";
 inline constexpr char kUserDataParent[] = "Velkora";
+inline constexpr char kLibraryDatabaseName[] = "library.sqlite";
 
 struct ProgramPaths {
   std::string programDirectory;  // the running program's folder, ending with a separator
   std::string configPath;        // the configuration file
   std::string dataFolder;        // the folder the file commands start in, no trailing separator
+  std::string libraryPath;       // the subject library: "library.sqlite" beside the data folder
   std::string currentFilePath;   // the measurement file last opened or saved; empty when none
 };
 
@@ -23,6 +25,17 @@ struct UserLocations {
   std::string configDirectory;     // e.g. ~/.config/Velkora
   std::string documentsDirectory;  // e.g. ~/Documents
 };
+
+// The running program's own file (from /proc/self/exe); empty when the system does not say.
+std::string runningExecutablePath();
+
+// The per-user places without Qt, as Qt names them on Linux: $XDG_CONFIG_HOME (or ~/.config) with
+// "Velkora", and the documents folder of ~/.config/user-dirs.dirs (or ~/Documents).
+UserLocations systemUserLocations();
+
+// The paths of the running program as the desktop program resolves them at start (used by velkora-cli,
+// which has no Qt to ask).
+ProgramPaths systemProgramPaths();
 
 // The program's folder of an executable path: everything up to and including its last separator.
 std::string programDirectoryOf(const std::string& executablePath);

@@ -13,16 +13,7 @@ std::optional<TestKind> parseTestKind(std::string_view text) {
 
 std::string_view testKindName(TestKind kind) { return kind == TestKind::Power ? "power" : "force"; }
 
-TestKind testKindForPath(std::string_view path) {
-  const std::string_view ext = kPowerFileExtension;
-  if (path.size() < ext.size()) return TestKind::Force;
-  const std::string_view tail = path.substr(path.size() - ext.size());
-  for (size_t i = 0; i < ext.size(); ++i) {
-    const char c = tail[i] >= 'A' && tail[i] <= 'Z' ? static_cast<char>(tail[i] - 'A' + 'a') : tail[i];
-    if (c != ext[i]) return TestKind::Force;
-  }
-  return TestKind::Power;
-}
+TestKind testKindForPath(std::string_view path) { return testKindForFileName(path); }
 
 void printFileReason(std::ostream& err, std::string_view path, const std::error_code& reason) {
   err << path << ": " << reason.message() << '\n';

@@ -25,6 +25,17 @@ DecodeStatus decodeSubject(ByteReader& in, SubjectInfo& subject) {
 
 }  // namespace
 
+TestKind testKindForFileName(std::string_view path) {
+  const std::string_view ext = kPowerFileExtension;
+  if (path.size() < ext.size()) return TestKind::Force;
+  const std::string_view tail = path.substr(path.size() - ext.size());
+  for (size_t i = 0; i < ext.size(); ++i) {
+    const char c = tail[i] >= 'A' && tail[i] <= 'Z' ? static_cast<char>(tail[i] - 'A' + 'a') : tail[i];
+    if (c != ext[i]) return TestKind::Force;
+  }
+  return TestKind::Power;
+}
+
 std::string encodeMeasurement(const MeasurementStore& store, const SubjectInfo& subject) {
   const int32_t n = std::clamp(store.sampleCount.load(std::memory_order_acquire), 0, kMaxSamples);
   const int32_t m = store.repetitions.rows();

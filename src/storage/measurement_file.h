@@ -25,6 +25,10 @@ inline constexpr std::string_view kForceFileFilter = "Velkora Files (*.vkr)|*.vk
 inline constexpr std::string_view kPowerFileExtension = ".tsr";
 inline constexpr std::string_view kPowerFileFilter = "Tamsiro Files (*.tsr)|*.tsr||";
 
+// The kind of test a file name says: a name ending in ".tsr" in any letter case is a power test, any
+// other a force test.
+TestKind testKindForFileName(std::string_view path);
+
 // Everything a file holds, read completely before any of it reaches the program's records.
 // Large (two full channels): allocate it on the heap.
 struct MeasurementRecord {
