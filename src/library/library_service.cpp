@@ -337,7 +337,7 @@ LibraryScanSummary LibraryService::scanFolder(const std::string& folder, const L
 
 LibraryStatus LibraryService::subjects(std::string_view search, std::vector<LibrarySubject>& subjects, int64_t limit,
                                        int64_t offset) {
-  const LibrarySubjectQuery query{foldCase(search), limit, offset};
+  const LibrarySubjectQuery query{subjectKey(search), limit, offset};
   return guarded([&] { return backend_->listSubjects(query, subjects); });
 }
 

@@ -94,7 +94,7 @@ class LibraryService {
   // scanning the rebuild folders.
   bool needsRebuild() const { return needsRebuild_; }
 
-  // Queries; names and search text are folded as subject identities are.
+  // Queries; names and search text are trimmed and folded as subject identities are.
   LibraryStatus subjects(std::string_view search, std::vector<LibrarySubject>& subjects, int64_t limit = -1,
                          int64_t offset = 0);
   LibraryStatus subjectNamed(std::string_view name, std::optional<LibrarySubject>& subject);
