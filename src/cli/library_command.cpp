@@ -241,7 +241,7 @@ void LibraryCommand::define(CLI::App& command) {
       "the take-off for power tests (.tsr) and at the onset of the first repetition for force tests; the time\n"
       "axis counts from there. A test without take-off or repetition starts at 0 and says \"not aligned\". The\n"
       "picture is 800x450 pixels; its extension chooses PNG, SVG or PDF.");
-  compare->add_option("FILE", files_, "the measurement files")->required()->expected(2, 4)->type_name("");
+  compare->add_option("FILE", files_, "the measurement files (2 to 4)")->required()->expected(1, 1000)->type_name("");
   compare->add_option("--output", output_, "the picture to write")
       ->required()
       ->type_name("OUT.png|OUT.svg|OUT.pdf")
@@ -468,6 +468,11 @@ int LibraryCommand::trend(CliIo& io) {
 }
 
 int LibraryCommand::compare(CliIo& io) {
+  if (files_.size() < static_cast<size_t>(kMinComparedTests) ||
+      files_.size() > static_cast<size_t>(kMaxComparedTests)) {
+    io.err << prefix() << "FILE: needs " << kMinComparedTests << " to " << kMaxComparedTests << " measurement files\n";
+    return kExitUsage;
+  }
   if (libraryPictureWriter() == nullptr) return fail(io, "this velkora-cli was built without pictures (Qt)");
   for (const std::string& file : files_)
     if (outputIsInput("library compare", file, output_, io)) return kExitFailure;

@@ -37,6 +37,7 @@ TEST(CliParsing, EveryCommandsHelpListsEveryOption) {
        {"FILE", "--report digital|repetition", "--interval K", "--separator C", "--output PATH", "--kind force|power"}},
       {"info", {"FILE", "--kind force|power"}},
       {"jump", {"FILE", "--body-weight KG"}},
+      {"library", {"--library PATH", "scan", "subjects", "tests", "trend", "compare", "sync"}},
       {"readouts", {"FILE", "--xl A", "--xr B", "--y1 P", "--y2 P", "--kind force|power"}},
       {"record",
        {"--force-time SECONDS", "--force-reps COUNT", "--power SECONDS", "--output PATH", "--start-force N", "--port N",
