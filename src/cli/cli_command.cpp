@@ -47,7 +47,8 @@ const std::vector<CliCommandInfo>& registeredCommands() { return registry(); }
 
 int runCli(const std::vector<std::string>& args, CliIo& io) {
   CLI::App app{std::string(kDescription), std::string(kProgram)};
-  app.formatter(std::make_shared<HelpFormatter>());
+  const auto formatter = std::make_shared<HelpFormatter>();
+  app.formatter(formatter);
   app.footer(std::string(kFooter));
   app.require_subcommand(0, 1);
   // As with most programs, a repeated option counts with its last value.
@@ -76,12 +77,22 @@ int runCli(const std::vector<std::string>& args, CliIo& io) {
     return kExitOk;
   } catch (const CLI::ParseError& e) {
     std::string where(kProgram);
+    const CLI::App* wrong = nullptr;
     for (const auto& [sub, command] : commands)
-      if (sub->parsed()) where += " " + sub->get_name();
+      if (sub->parsed()) {
+        where += " " + sub->get_name();
+        wrong = sub;
+      }
     if (where == kProgram && dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr && !args[0].starts_with("-"))
       io.err << where << ": unknown command '" << args[0] << "' (try --help)\n";
     else
       io.err << where << ": " << e.what() << '\n';
+    // The command's usage line follows its message.
+    if (wrong != nullptr) {
+      std::string usage = formatter->make_usage(wrong, where);
+      if (!usage.ends_with('\n')) usage += '\n';
+      io.err << usage;
+    }
     return kExitUsage;
   }
   for (const auto& [sub, command] : commands)

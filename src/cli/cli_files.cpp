@@ -20,8 +20,10 @@ void printFileReason(std::ostream& err, std::string_view path, const std::error_
 }
 
 bool loadForCli(const std::string& path, std::optional<TestKind> kindOverride, MeasurementStore& store,
-                SubjectInfo& subject, CliIo& io) {
+                SubjectInfo& subject, CliIo& io, std::string* message) {
   StreamMessageSink sink(io.err);
+  if (message != nullptr) message->clear();
+  sink.keepFirstIn(message);
   std::error_code openError;
   if (loadMeasurement(path, kindOverride.value_or(testKindForPath(path)), store, subject, sink, &openError))
     return true;

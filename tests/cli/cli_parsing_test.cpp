@@ -38,6 +38,7 @@ TEST(CliParsing, EveryCommandsHelpListsEveryOption) {
       {"info", {"FILE", "--kind force|power"}},
       {"jump", {"FILE", "--body-weight KG"}},
       {"library", {"--library PATH", "scan", "subjects", "tests", "trend", "compare", "sync"}},
+      {"metrics", {"FILE", "--csv", "--kind force|power"}},
       {"readouts", {"FILE", "--xl A", "--xr B", "--y1 P", "--y2 P", "--kind force|power"}},
       {"record",
        {"--force-time SECONDS", "--force-reps COUNT", "--power SECONDS", "--output PATH", "--start-force N", "--port N",
@@ -89,6 +90,9 @@ TEST(CliParsing, WrongCommandLinesNameTheOption) {
       {{"decode", "--offsets"}, "--offsets"},
       {{"jump", "a.vkr", "--body-weight"}, "--body-weight"},
       {{"samples", "a.vkr", "--bogus"}, "--bogus"},
+      {{"metrics"}, "FILE"},
+      {{"metrics", "--csv", "a.tsr", "--kind", "jump"}, "--kind"},
+      {{"metrics", "a.tsr", "--tsv"}, "--tsv"},
       {{"unknown-command"}, "unknown-command"},
   };
   for (const auto& c : cases) {
@@ -99,6 +103,9 @@ TEST(CliParsing, WrongCommandLinesNameTheOption) {
     EXPECT_NE(r.err.find(c.named), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("velkora-cli"), 0u) << r.err;
     EXPECT_EQ(r.err.back(), '\n');
+    if (c.args[0] != "unknown-command") {
+      EXPECT_NE(r.err.find("\nUsage: velkora-cli " + c.args[0]), std::string::npos) << "the command's usage follows";
+    }
   }
 }
 

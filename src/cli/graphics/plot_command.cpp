@@ -92,7 +92,9 @@ const CliRegistration registration{
      "with the cursors XL and XR on the window's ends; A must be below B and both within 0 .. the end of the\n"
      "recording (its sample count, at most 60999). The parameters P (0 F vertical, 1 F horizontal, 2 F\n"
      "vector, 3 v, 4 h, 5 P) default to 0 and 1, for a power test 0 and 3; the axes are those of a fresh\n"
-     "installation. The bar graph needs a force test with repetitions. The extension of OUT chooses PNG, SVG\n"
+     "installation; a power test shows the phases of its jump (onset, braking, propulsion, take-off,\n"
+     "touch-down, end of the landing) as shaded bands with labelled lines. The bar graph needs a force test\n"
+     "with repetitions. The extension of OUT chooses PNG, SVG\n"
      "or PDF (one page of the picture's size); the file is replaced only when complete and may not be FILE.",
      makeCommand<PlotCommand>}};
 
