@@ -10,7 +10,6 @@
 #include "app/messages.h"
 #include "library/sha256.h"
 #include "library/subject_identity.h"
-#include "reports/jump_analysis.h"
 #include "storage/binary_io.h"
 #include "storage/measurement_file.h"
 
@@ -153,12 +152,12 @@ bool LibraryFileReader::readBytes(const std::string& path, std::string_view byte
       reason = std::string(msg::kIncompatibleData);
       return false;
   }
-  // As opening the file in the program does: the data, the kind the name says, the jump analysis.
+  // As opening the file in the program does: the data and the kind the name says. The metrics read the
+  // vertical forces alone, so the jump analysis the window needs is not run.
   SubjectInfo subject;
   applyMeasurement(*record_, *store_, subject);
   const TestKind kind = testKindForFileName(path);
   store_->testKind = kind;
-  if (kind == TestKind::Power) computeJumpResults(*store_);
 
   test.path = path;
   test.stamp = stamp;
