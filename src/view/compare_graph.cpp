@@ -144,7 +144,7 @@ CompareGraphScales drawCompareGraph(DeviceContext& dc, const Rect& area, std::sp
   };
   frame.valueTicks(forceAxis, y);
   for (int32_t k = 0; k < timeAxis.ticks(); ++k)
-    frame.timeTick(x(timeAxis.tick(k)), formatAxisNumber(timeAxis.tick(k), timeAxis.decimals));
+    frame.timeTick(x(timeAxis.tick(k)), formatAxisNumber(timeAxis.tick(k), timeAxis.decimals), true);
   {
     // The alignment: time 0.
     SavedTools zero(dc);

@@ -76,14 +76,19 @@ void GraphFrame::valueTick(int32_t y, std::string_view label) const {
   dc_.text(band(area_.left, plot_.left - u_.tick - u_.gap, y, u_.text), label, TextAlign::Right);
 }
 
-void GraphFrame::timeTick(int32_t x, std::string_view label) const {
+void GraphFrame::timeTick(int32_t x, std::string_view label, bool numeric) const {
   SavedTools saved(dc_);
   dc_.setPen(Pen{kGraphGridColor, 1});
   dc_.line({x, plot_.top}, {x, plot_.bottom});
   dc_.setPen(scaled(kFramePen));
   dc_.line({x, plot_.bottom}, {x, plot_.bottom + down_ * u_.tick});
+  // Centred under its tick, moved inwards where it would leave the graph's area.
+  const int32_t width = numeric ? u_.numberLabel : u_.dateLabel;
+  int32_t left = x - width / 2;
+  left = std::min(left, area_.right - width);
+  left = std::max(left, area_.left);
   const int32_t y = plot_.bottom + down_ * (u_.tick + u_.gap + u_.text / 2);
-  dc_.text(band(x - u_.dateLabel / 2, x + u_.dateLabel / 2, y, u_.text), label, TextAlign::Center);
+  dc_.text(band(left, left + width, y, u_.text), label, TextAlign::Center);
 }
 
 Pen GraphFrame::scaled(Pen pen) const {
@@ -101,7 +106,11 @@ void GraphFrame::labelBeside(Point at, std::string_view text) const {
   int32_t x1 = at.x + 2 * u_.gap;
   if (x1 + width > plot_.right) x1 = at.x - 2 * u_.gap - width;
   int32_t y = at.y - down_ * (u_.gap + u_.text);
-  if ((y - plot_.top) * down_ < u_.text / 2) y = at.y + down_ * (u_.gap + u_.text);  // no room above
+  if ((y - plot_.top) * down_ < u_.text / 2) {
+    // No room above: beside the point, clear of its marker.
+    y = at.y;
+    x1 += x1 > at.x ? 2 * u_.gap : -2 * u_.gap;
+  }
   dc_.text(band(x1, x1 + width, y, u_.text), text, x1 > at.x ? TextAlign::Left : TextAlign::Right);
 }
 

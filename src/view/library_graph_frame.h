@@ -42,7 +42,9 @@ class GraphFrame {
     for (int32_t k = 0; k < n; ++k) valueTick(y(axis.tick(k)), formatAxisNumber(axis.tick(k), axis.decimals));
   }
   void valueTick(int32_t y, std::string_view label) const;
-  void timeTick(int32_t x, std::string_view label) const;
+  // A grid line and a tick at x, the label centred under it (moved inwards at the area's edges); a
+  // numeric label is given less room than a date.
+  void timeTick(int32_t x, std::string_view label, bool numeric = false) const;
   // A pen of screen width, widened to match on paper.
   Pen scaled(Pen pen) const;
   // A square around a point, `size` screen pixels from its centre.

@@ -70,14 +70,14 @@ TrendGraphScales drawTrendGraph(DeviceContext& dc, const Rect& area, const Trend
   if (scales.points.size() > 1) dc.polyline(scales.points);
   dc.setBrush(Brush::of(kTrendLinePen.color));
   dc.setPen(Pen{kTrendLinePen.color, 1});
-  for (const Point& p : scales.points) dc.rectangle(frame.marker(p, 1));
+  for (const Point& p : scales.points) dc.rectangle(frame.marker(p, 3));
 
   scales.best = bestTrendPoint(points, graph.lowerIsBetter);
   if (scales.best >= 0) {
     const Point at = scales.points[static_cast<size_t>(scales.best)];
     dc.setPen(frame.scaled(Pen{kTrendBestColor, 2}));
     dc.setBrush(Brush::none());
-    dc.rectangle(frame.marker(at, 3));
+    dc.rectangle(frame.marker(at, 7));
     dc.setTextColor(kTrendBestColor);
     frame.labelBeside(at, "best " + formatAxisNumber(points[static_cast<size_t>(scales.best)].value, graph.decimals));
   }
