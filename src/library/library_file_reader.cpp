@@ -125,18 +125,19 @@ LibraryFileReader::LibraryFileReader()
 
 LibraryFileReader::~LibraryFileReader() = default;
 
-bool LibraryFileReader::read(const std::string& path, LibraryTest& test, std::string& reason) {
+bool LibraryFileReader::read(const std::string& path, LibraryTest& test, std::string& reason,
+                             std::optional<TestKind> kind) {
   FileStamp stamp;
   std::error_code error;
   if (!readWithStamp(path, bytes_, stamp, error)) {
     reason = std::string(msg::kErrorOpeningFile) + ": " + error.message();
     return false;
   }
-  return readBytes(path, bytes_, stamp, test, reason);
+  return readBytes(path, bytes_, stamp, test, reason, kind);
 }
 
 bool LibraryFileReader::readBytes(const std::string& path, std::string_view bytes, const FileStamp& stamp,
-                                  LibraryTest& test, std::string& reason) {
+                                  LibraryTest& test, std::string& reason, std::optional<TestKind> kindOverride) {
   if (bytes.size() > kMaxFileBytes) {
     reason = std::string(msg::kIncompatibleData);
     return false;
@@ -156,7 +157,7 @@ bool LibraryFileReader::readBytes(const std::string& path, std::string_view byte
   // vertical forces alone, so the jump analysis the window needs is not run.
   SubjectInfo subject;
   applyMeasurement(*record_, *store_, subject);
-  const TestKind kind = testKindForFileName(path);
+  const TestKind kind = kindOverride.value_or(testKindForFileName(path));
   store_->testKind = kind;
 
   test.path = path;

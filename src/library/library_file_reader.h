@@ -4,6 +4,7 @@
 // all from the same bytes.
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,14 +37,14 @@ class LibraryFileReader {
   LibraryFileReader(const LibraryFileReader&) = delete;
   LibraryFileReader& operator=(const LibraryFileReader&) = delete;
 
-  // Reads the file at `path` (already in library form) as the kind its name says. On failure returns
-  // false with the reason as the program words it ("Incompatible data", "Error opening file: Permission
-  // denied", ...).
-  bool read(const std::string& path, LibraryTest& test, std::string& reason);
+  // Reads the file at `path` (already in library form) as `kind`, or as the kind its name says. On
+  // failure returns false with the reason as the program words it ("Incompatible data", "Error opening
+  // file: Permission denied", ...).
+  bool read(const std::string& path, LibraryTest& test, std::string& reason, std::optional<TestKind> kind = {});
 
   // The same from bytes already read, with the stamp they were read under.
   bool readBytes(const std::string& path, std::string_view bytes, const FileStamp& stamp, LibraryTest& test,
-                 std::string& reason);
+                 std::string& reason, std::optional<TestKind> kind = {});
 
  private:
   std::unique_ptr<MeasurementStore> store_;

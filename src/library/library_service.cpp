@@ -151,23 +151,23 @@ LibraryStatus LibraryService::guarded(Operation operation) {
   return operation();
 }
 
-LibraryIndexResult LibraryService::indexFile(const std::string& path) {
-  LibraryIndexResult result = indexOne(path);
+LibraryIndexResult LibraryService::indexFile(const std::string& path, std::optional<TestKind> kind) {
+  LibraryIndexResult result = indexOne(path, kind);
   if (result.status.kind == LibraryErrorKind::Damaged && !recovering_) {
     if (LibraryStatus recovered = recover(result.status); !recovered.ok()) {
       result.status = recovered;
       return result;
     }
-    result = indexOne(path);
+    result = indexOne(path, kind);
   }
   return result;
 }
 
-LibraryIndexResult LibraryService::indexOne(const std::string& path) {
+LibraryIndexResult LibraryService::indexOne(const std::string& path, std::optional<TestKind> kind) {
   LibraryIndexResult result;
   const std::string libraryPath = libraryPathOf(path);
   LibraryTest test;
-  const bool read = reader_.read(libraryPath, test, result.reason);
+  const bool read = reader_.read(libraryPath, test, result.reason, kind);
   std::optional<LibraryTestEntry> existing;
   result.status = backend_->testByPath(libraryPath, existing);
   if (!result.status.ok()) return result;
@@ -365,14 +365,15 @@ LibraryStatus LibraryService::trend(std::string_view subjectName, std::string_vi
   return guarded([&] { return backend_->trend(query, points); });
 }
 
-bool indexFileInLibrary(const LibraryOptions& options, const std::string& path, MessageSink& messages) {
+bool indexFileInLibrary(const LibraryOptions& options, const std::string& path, MessageSink& messages,
+                        std::optional<TestKind> kind) {
   LibraryStatus status;
   std::unique_ptr<LibraryService> library = LibraryService::open(options, messages, status);
   if (!library) {
     messages.showMessage(status.message);
     return false;
   }
-  const LibraryIndexResult result = library->indexFile(path);
+  const LibraryIndexResult result = library->indexFile(path, kind);
   if (!result.status.ok()) {
     messages.showMessage(result.status.message);
     return false;

@@ -81,8 +81,9 @@ class LibraryService {
   ~LibraryService();
 
   // Adds or updates the entry of one measurement file now: the call after a save, an open or a
-  // recording. The file is read once.
-  LibraryIndexResult indexFile(const std::string& path);
+  // recording. The file is read once, as `kind` when given (the window's Open Power of any name), else
+  // as the kind its name says.
+  LibraryIndexResult indexFile(const std::string& path, std::optional<TestKind> kind = {});
 
   // Indexes the folder and everything below it: new files are added; a file whose size or modification
   // time changed is read and updated unless its hash is the same; entries whose files are gone are
@@ -115,7 +116,7 @@ class LibraryService {
   template <typename Operation>
   LibraryStatus guarded(Operation operation);
   LibraryScanSummary scanFolder(const std::string& folder, const LibraryScanCallback& progress);
-  LibraryIndexResult indexOne(const std::string& path);
+  LibraryIndexResult indexOne(const std::string& path, std::optional<TestKind> kind);
 
   std::unique_ptr<LibraryBackend> backend_;
   LibraryOptions options_;
@@ -127,6 +128,7 @@ class LibraryService {
 
 // For callers without an open library (velkora-cli record): opens the library of `options`, indexes
 // the file and closes the library. Problems are on `messages`; false when the file was not indexed.
-bool indexFileInLibrary(const LibraryOptions& options, const std::string& path, MessageSink& messages);
+bool indexFileInLibrary(const LibraryOptions& options, const std::string& path, MessageSink& messages,
+                        std::optional<TestKind> kind = {});
 
 }  // namespace velkora

@@ -133,7 +133,8 @@ constexpr std::array<const char*, kSqlCount> kStatements = {
     // kDropSubjectIfUnused
     "DELETE FROM subjects WHERE id = ?1 AND NOT EXISTS (SELECT 1 FROM tests WHERE subject_id = ?1)",
     // kInsertKey
-    "INSERT INTO metric_keys(name, format) VALUES(?1, ?2) ON CONFLICT(name) DO NOTHING",
+    "INSERT INTO metric_keys(name, format) VALUES(?1, ?2) "
+    "ON CONFLICT(name) DO UPDATE SET format = excluded.format WHERE format <> excluded.format",
     // kKeyId
     "SELECT id FROM metric_keys WHERE name = ?1",
     // kInsertMetric
@@ -327,6 +328,9 @@ class SqliteBackend final : public LibraryBackend {
   // Metric key ids: known ones, and those written by the transaction under way (forgotten on rollback).
   std::unordered_map<std::string, int64_t> keyIds_;
   std::unordered_map<std::string, int64_t> pendingKeyIds_;
+  // The formats this connection has written, so each key's format is written once per connection.
+  std::unordered_map<std::string, MetricFormat> keyFormats_;
+  std::unordered_map<std::string, MetricFormat> pendingKeyFormats_;
 };
 
 void SqliteBackend::close() {
@@ -340,6 +344,8 @@ void SqliteBackend::close() {
   inTransaction_ = false;
   keyIds_.clear();
   pendingKeyIds_.clear();
+  keyFormats_.clear();
+  pendingKeyFormats_.clear();
 }
 
 LibraryStatus SqliteBackend::failure(int code, std::string_view doing) const {
@@ -453,6 +459,10 @@ LibraryStatus SqliteBackend::migrate() {
 
 LibraryStatus SqliteBackend::open() {
   close();
+  // A library is made where it is named, its folder too (the user's place may not exist yet).
+  std::error_code folderError;
+  const std::filesystem::path folder = std::filesystem::path(path_).parent_path();
+  if (!folder.empty()) std::filesystem::create_directories(folder, folderError);
   int rc = sqlite3_open_v2(path_.c_str(), &db_,
                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE,
                            nullptr);
@@ -510,6 +520,8 @@ LibraryStatus SqliteBackend::writeTransaction(const std::function<LibraryStatus(
         inTransaction_ = false;
         keyIds_.merge(pendingKeyIds_);
         pendingKeyIds_.clear();
+        for (auto& [key, format] : pendingKeyFormats_) keyFormats_[key] = format;
+        pendingKeyFormats_.clear();
         return status;
       }
       status = failure(rc, "cannot write");
@@ -517,6 +529,7 @@ LibraryStatus SqliteBackend::writeTransaction(const std::function<LibraryStatus(
     runScript("ROLLBACK");
     inTransaction_ = false;
     pendingKeyIds_.clear();
+    pendingKeyFormats_.clear();
     if (status.kind != LibraryErrorKind::Busy || attempt >= kWriteAttempts) return status;
   }
 }
@@ -540,7 +553,11 @@ LibraryStatus SqliteBackend::lookUpKeyId(std::string_view key, std::optional<int
 LibraryStatus SqliteBackend::keyId(const StoredMetric& metric, int64_t& id) {
   std::optional<int64_t> known;
   if (LibraryStatus s = lookUpKeyId(metric.key, known); !s.ok()) return s;
-  if (!known) {
+  // A key not yet known, or one whose format this program writes differently: the program's format holds.
+  auto format = pendingKeyFormats_.find(metric.key);
+  if (format == pendingKeyFormats_.end()) format = keyFormats_.find(metric.key);
+  const bool written = format != pendingKeyFormats_.end() && format != keyFormats_.end();
+  if (!known || !written || format->second != metric.format) {
     {
       Use use(statement(kInsertKey));
       const int rc = use.bind(1, std::string_view(metric.key)).bind(2, static_cast<int64_t>(metric.format)).step();
@@ -548,6 +565,7 @@ LibraryStatus SqliteBackend::keyId(const StoredMetric& metric, int64_t& id) {
     }
     if (LibraryStatus s = lookUpKeyId(metric.key, known); !s.ok()) return s;
     if (!known) return failure(SQLITE_INTERNAL, "cannot add a metric key");
+    (inTransaction_ ? pendingKeyFormats_ : keyFormats_)[metric.key] = metric.format;
   }
   id = *known;
   return LibraryStatus::success();

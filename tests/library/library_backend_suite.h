@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "library/library_backend.h"
@@ -21,6 +22,8 @@ struct LibraryBackendFactory {
   // A backend on that location, not yet opened.
   std::function<std::unique_ptr<LibraryBackend>(const std::string& location)> make;
 };
+
+inline void PrintTo(const LibraryBackendFactory& factory, std::ostream* out) { *out << factory.name; }
 
 class LibraryBackendSuite : public ::testing::TestWithParam<LibraryBackendFactory> {
  protected:

@@ -144,6 +144,16 @@ TEST_P(LibraryBackendSuite, WritesATestAndReadsEveryFieldBack) {
   std::optional<LibraryTestEntry> none;
   ASSERT_TRUE(reader->testByPath("/data/DATA/jump 2.tsr", none).ok());
   EXPECT_FALSE(none);
+
+  // A key written in another format (a newer program's): the format last written holds.
+  LibraryTest newer = sampleTest("/data/DATA/jump 3.tsr", "Anna Meier", TestKind::Power, 1714560000, 33.0);
+  newer.metrics[4].format = MetricFormat::Fixed2;
+  ASSERT_TRUE(write(*backend_, newer).ok());
+  ASSERT_TRUE(reader->metricKeys(keys).ok());
+  const auto power = std::find_if(keys.begin(), keys.end(),
+                                  [](const LibraryMetricKey& k) { return k.key == "peakPropulsivePower_W"; });
+  ASSERT_NE(power, keys.end());
+  EXPECT_EQ(power->format, MetricFormat::Fixed2);
 }
 
 TEST_P(LibraryBackendSuite, HostileTextIsStoredAndGivenBackVerbatim) {

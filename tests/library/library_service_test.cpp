@@ -297,6 +297,15 @@ TEST(LibraryService, ScanAddsUpdatesAndMarksMissingWithoutReadingUnchangedFiles)
   EXPECT_NE(contentHash(readFile(d)), dHash);
   EXPECT_EQ(presentPaths(*library), (std::set<std::string>{a, b, c, d, e}));
 
+  // A file of any name opened as a power test (the window's Open Power) is indexed as one.
+  const std::string other = data + "/jump.dat";
+  fs::copy_file(b, other);
+  ASSERT_EQ(library->indexFile(other, TestKind::Power).outcome, IndexOutcome::Added);
+  ASSERT_TRUE(library->testAtPath(other, entry).ok());
+  EXPECT_EQ(entry->kind, TestKind::Power);
+  s = library->scan(data);
+  EXPECT_EQ(s.missing, 0) << "a file the scan does not look at is still there";
+
   // A file that became unreadable as a measurement no longer stands for a test.
   writeFile(c, "garbage");
   s = library->scan(data);
