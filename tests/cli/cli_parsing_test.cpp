@@ -38,6 +38,7 @@ TEST(CliParsing, EveryCommandsHelpListsEveryOption) {
        {"FILE", "--report digital|repetition", "--interval K", "--separator C", "--output PATH", "--kind force|power"}},
       {"info", {"FILE", "--kind force|power"}},
       {"jump", {"FILE", "--body-weight KG"}},
+      {"library", {"--library PATH", "scan", "subjects", "tests", "trend", "compare", "sync"}},
       {"metrics", {"FILE", "--csv", "--kind force|power"}},
       {"readouts", {"FILE", "--xl A", "--xr B", "--y1 P", "--y2 P", "--kind force|power"}},
       {"record",
