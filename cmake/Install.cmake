@@ -23,8 +23,28 @@ foreach(size 16 22 32 48 64 128 256)
 endforeach()
 # The plate's access rule belongs with the system's udev rules (/lib/udev/rules.d on Debian).
 install(FILES ${CMAKE_SOURCE_DIR}/resources/99-velkora.rules DESTINATION lib/udev/rules.d)
+# Manual pages and the package's change log go in compressed, as Debian keeps them (gzip -n: the same
+# bytes at every build).
 file(GLOB VELKORA_MAN_PAGES ${CMAKE_SOURCE_DIR}/packaging/man/*.1)
-install(FILES ${VELKORA_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+configure_file(${CMAKE_SOURCE_DIR}/packaging/debian/changelog.in ${CMAKE_BINARY_DIR}/packaging/changelog @ONLY)
+set(VELKORA_COMPRESSED_FILES)
+foreach(source ${VELKORA_MAN_PAGES} ${CMAKE_BINARY_DIR}/packaging/changelog)
+  get_filename_component(name ${source} NAME)
+  set(copy ${CMAKE_BINARY_DIR}/packaging/gz/${name})
+  add_custom_command(OUTPUT ${copy}.gz
+                     COMMAND ${CMAKE_COMMAND} -E copy ${source} ${copy}
+                     COMMAND gzip -9 -n -f ${copy}
+                     DEPENDS ${source}
+                     VERBATIM)
+  list(APPEND VELKORA_COMPRESSED_FILES ${copy}.gz)
+endforeach()
+add_custom_target(velkora_compressed_docs ALL DEPENDS ${VELKORA_COMPRESSED_FILES})
+foreach(page ${VELKORA_MAN_PAGES})
+  get_filename_component(name ${page} NAME)
+  install(FILES ${CMAKE_BINARY_DIR}/packaging/gz/${name}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
+install(FILES ${CMAKE_BINARY_DIR}/packaging/gz/changelog.gz ${CMAKE_SOURCE_DIR}/packaging/debian/copyright
+        DESTINATION ${VELKORA_DOCDIR})
 # The user guide (README with its pictures), which the Help menu opens.
 install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${VELKORA_DOCDIR})
 if(EXISTS ${CMAKE_SOURCE_DIR}/docs)
@@ -34,10 +54,13 @@ endif()
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME velkora)
 set(CPACK_PACKAGE_VENDOR "Velkora")
-set(CPACK_PACKAGE_CONTACT "Velkora developers <velkora@localhost>")
+set(VELKORA_PACKAGE_CONTACT "Velkora developers <velkora@example.org>"
+    CACHE STRING "The package's maintainer, name and mail address")
+set(CPACK_PACKAGE_CONTACT "${VELKORA_PACKAGE_CONTACT}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "force plate measurement program")
+# Lines of at most 80 characters, as the package's control file wants them.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Velkora records force tests and power tests on a two-component force plate, shows curves, bars and reports, prints and exports them, and keeps them in measurement files. Includes the command-line companion velkora-cli.")
+    "Velkora records force tests and power tests on a two-component force plate,\nshows curves, bars and reports, prints and exports them, and keeps them in\nmeasurement files. Includes the command-line companion velkora-cli.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Measures every hot path: the Google Benchmark programs (medians of 3 repetitions) and the desktop
-# program's timings (start, the 61000-row report, memory, repaint, live tick, print preview).
+# program's timings (start, the 61000-row report, memory, repaint, live tick, print preview), and
+# `velkora-cli metrics` over 1000 files as a whole process.
 # Usage: scripts/bench.sh [--live]   (--live adds the real-time 61 s power test and 25-repetition
 # test with their tick and event-loop timings, about 90 s)
 set -euo pipefail
@@ -12,6 +13,8 @@ for bench in build/bin/*_bench; do
   echo "=== $(basename "$bench")"
   "$bench" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true 2>/dev/null | grep -E '_median|^BM_' || true
 done
+echo "=== velkora-cli metrics, whole process"
+bash scripts/metrics_batch_timing.sh build
 echo "=== desktop program"
 build/bin/velkora_ui_tests --gtest_filter='Performance.*:ViewPerformance.*' 2>&1 | grep -vE '^\[|^$|^Note|plugin does not support|XDG_RUNTIME_DIR'
 if [ "${1:-}" = "--live" ]; then

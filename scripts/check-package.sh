@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the Debian package from a configured build folder, installs it with apt, runs the installed
-# velkora-cli on a recording and starts the installed velkora offscreen, then removes the package.
+# Builds the Debian package from a configured build folder, checks it with lintian, installs it with
+# apt, runs the installed velkora-cli on a recording and starts the installed velkora offscreen, then
+# removes the package.
 # Needs root or sudo. Usage: check-package.sh BUILD_DIR
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,6 +14,8 @@ cmake --build "$build" --target package -j"$(nproc)" >/dev/null
 deb=$(ls "$build"/velkora_*.deb)
 echo "package: $deb"
 dpkg-deb -I "$deb" | sed -n '/Depends/p'
+# Debian's package checker: any error fails the check; warnings and notes are shown.
+lintian --fail-on error --tag-display-limit 0 "$deb"
 export DEBIAN_FRONTEND=noninteractive
 "${sudo_cmd[@]}" apt-get install -y -qq "./$deb" >/dev/null
 

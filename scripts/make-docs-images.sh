@@ -19,7 +19,7 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$out"
 # The same picture on every machine: the date line in UTC, numbers with a decimal point.
-export TZ=UTC LC_ALL=C.UTF-8
+export TZ=UTC LC_ALL=C.UTF-8 VELKORA_ROOT="$root"
 
 # Records quietly; the progress is shown only when the recording fails.
 record() {
@@ -38,6 +38,34 @@ record --force-reps 8 --start-force 50 --simulate=pushes:8:1400:350:500:300,fast
 "$cli" plot "$work/jump.tsr" --from 2000 --to 4500 --size 900x480 --output "$out/curve-graph.png"
 "$cli" plot "$work/pushes.vkr" --bars --size 900x480 --output "$out/bar-graph.png"
 "$cli" print "$work/pushes.vkr" --view digital --interval 200 --output "$out/report-page.png"
+
+# The subject library: six jumps of one subject over seven weeks (designed motions of the centre of
+# mass, written by make_jump_files.py's writer with the subject's name and the test's date), scanned into
+# a library; the trend of the jump height and three of the jumps compared.
+python3 - "$work/DATA" <<'PY'
+import os, random, struct, sys
+sys.path.insert(0, os.path.join(os.environ.get("VELKORA_ROOT", "."), "scripts"))
+import make_jump_files as jumps
+folder = sys.argv[1]
+os.makedirs(folder, exist_ok=True)
+rng = random.Random(17)
+made = 0
+day = 0
+while made < 6:
+    forces, mass = jumps.jump_forces(rng, 5000)
+    if forces is None:
+        continue
+    data = bytearray(jumps.measurement_file(forces, mass, "Katarina Horvat"))
+    data[-4:] = struct.pack("<i", 1714550400 + day * 86400 * 9 + made * 3600)
+    with open(os.path.join(folder, "jump%d.tsr" % made), "wb") as f:
+        f.write(bytes(data))
+    made += 1
+    day += 1
+PY
+"$cli" library scan "$work/DATA" --library "$work/library.sqlite" >/dev/null
+"$cli" library trend --subject "Katarina Horvat" --metric jumpHeightTakeoffVelocity_cm --library "$work/library.sqlite" \
+  --output "$out/library-trend.png"
+"$cli" library compare "$work/DATA/jump0.tsr" "$work/DATA/jump2.tsr" "$work/DATA/jump5.tsr" --output "$out/library-compare.png"
 
 # The window and its dialogs, grabbed from the program itself on the simulated plate.
 tests="$(dirname "$cli")/velkora_ui_tests"

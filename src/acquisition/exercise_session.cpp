@@ -72,7 +72,8 @@ StartResult ExerciseSession::start(TestKind kind, const AppSettings& s, float bo
 
   const StoreHeader before(store_);
   bool reset = false;
-  const LinkPurpose purpose{kind == TestKind::Power ? LinkUse::PowerTest : LinkUse::ForceTest};
+  const LinkPurpose purpose{.use = kind == TestKind::Power ? LinkUse::PowerTest : LinkUse::ForceTest,
+                            .repetitions = repetitions ? s.forceTestValue : 0};
   // The reset runs once the transport is open and before the reader starts: no frame of the new test
   // can meet the previous test's counts, and a plate that cannot be opened changes nothing.
   const bool started = plate_.start(r, purpose, [&] {
@@ -172,6 +173,12 @@ TestEnd ExerciseSession::finish(TestEnd how) {
   }
   // The reader has ended: every sample below the count is complete and the count is final.
   const int32_t n = r.sampleCount.load(std::memory_order_acquire);
+  // The pair after the last sample is the spare one the next save writes: it reads 0, never what an
+  // earlier, longer recording left there.
+  if (n < kMaxSamples) {
+    store_.channels.vertical[n] = 0;
+    store_.channels.horizontal[n] = 0;
+  }
   store_.sampleCount.store(n, std::memory_order_release);
   store_.recordingAvailable.store(1, std::memory_order_release);
   // A take is never lost without a question: whatever ended it, a recording that holds samples is

@@ -19,7 +19,8 @@ enum class LinkUse : int32_t {
 
 struct LinkPurpose {
   LinkUse use = LinkUse::Unspecified;
-  int32_t massKg = 0;  // the calibration mass of a weight step, as the operator entered it
+  int32_t massKg = 0;       // the calibration mass of a weight step, as the operator entered it
+  int32_t repetitions = 0;  // the repetition target of a force test by repetitions; 0 otherwise
 };
 
 }  // namespace velkora

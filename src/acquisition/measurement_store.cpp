@@ -4,12 +4,6 @@
 
 namespace velkora {
 
-float jumpMass(const MeasurementStore& store) {
-  if (store.testKind != TestKind::Power || !store.jump.analysed) return 0.0f;
-  const float M = 1000 * store.jump.baseline / 9.81;
-  return M;
-}
-
 float forceAt(const MeasurementStore& store, int32_t index, ForceChannel channel) {
   switch (channel) {
     case ForceChannel::Vertical:
@@ -25,18 +19,14 @@ float forceAt(const MeasurementStore& store, int32_t index, ForceChannel channel
     case ForceChannel::Velocity:
     case ForceChannel::Displacement:
     case ForceChannel::Power: {
-      // Derived from the jump analysis of a power test: the running impulse over the subject's mass
-      // is the velocity, its running sum (one term per millisecond) the displacement in centimetres.
-      // Nothing to derive before the analysis has run or without a positive mass, and nothing past
-      // the data: the spare slot at the sample count keeps what a longer, earlier analysis left.
+      // Computed once by the jump analysis; the spare slot at the sample count keeps what a longer,
+      // earlier analysis left, so nothing is read past the data.
+      const JumpResults& jump = store.jump;
       if (index < 0 || index >= store.sampleCount.load(std::memory_order_acquire)) return 0.0f;
-      const float M = jumpMass(store);
-      if (!(M > 0)) return 0.0f;
-      if (channel == ForceChannel::Displacement) return store.jump.impulseSum[index] / (10 * M);
-      const float velocity = store.jump.impulse[index] / M;
-      if (channel == ForceChannel::Velocity) return velocity;
-      const float force = forceAt(store, index, ForceChannel::Vector);
-      return force * velocity;
+      if (store.testKind != TestKind::Power || !jump.analysed || !jump.hasModel) return 0.0f;
+      if (channel == ForceChannel::Velocity) return jump.velocity[index];
+      if (channel == ForceChannel::Displacement) return jump.displacement[index];
+      return jump.power[index];
     }
   }
   return 0.0f;

@@ -7,13 +7,9 @@
 
 namespace velkora {
 
-// The subject's mass in kilograms from the jump analysis's weight baseline; 0 unless the store holds
-// an analysed power test.
-float jumpMass(const MeasurementStore& store);
-
 // Force in newtons of one stored sample, from the store's channels and calibration. The caller keeps
-// index within 0..60999. The kinematic channels come from the jump analysis when it has run on the
-// store's data and yield 0 otherwise.
+// index within 0..60999. The kinematic channels read the kinematics model of the jump analysis when it
+// has run on the store's data and found one, and yield 0 otherwise and at and past the sample count.
 float forceAt(const MeasurementStore& store, int32_t index, ForceChannel channel);
 
 }  // namespace velkora

@@ -28,7 +28,8 @@ Scenario subjectScenario(const SimulatedSubject& subject, const LinkPurpose& pur
       break;
     case LinkUse::ForceTest:
       s.kind = ScenarioKind::Pushes;
-      s.count = subject.pushCount;
+      // The subject gives as many pushes as the test counts, so a test by repetitions always ends.
+      s.count = purpose.repetitions > 0 ? purpose.repetitions : subject.pushCount;
       s.peak = subject.pushForce;
       s.duration = subject.pushLength;
       s.horizontal = subject.pushForce / 8;  // a push leans a little forward

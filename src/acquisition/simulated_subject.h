@@ -15,7 +15,7 @@ struct Scenario;
 
 struct SimulatedSubject {
   double mass = 75.0;        // kg
-  int32_t pushCount = 3;     // pushes of a force test
+  int32_t pushCount = 3;     // pushes of a force test by time; one by repetitions gets its target
   double pushForce = 800.0;  // N, vertical peak of a push
   int32_t pushLength = 400;  // ms
   int32_t flightTime = 450;  // ms of a power test's jump

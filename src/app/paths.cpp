@@ -1,9 +1,11 @@
 #include "app/paths.h"
 
+#include <pwd.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 #include "storage/configuration_file.h"
@@ -18,6 +20,56 @@ std::string withSeparator(std::string directory) {
 }
 
 }  // namespace
+
+std::string runningExecutablePath() {
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::string() : self.string();
+}
+
+namespace {
+
+std::string homeDirectory() {
+  if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') return home;
+  if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_dir != nullptr) return entry->pw_dir;
+  return {};
+}
+
+// XDG_DOCUMENTS_DIR="$HOME/Dokumente" from user-dirs.dirs; empty when the file does not name it.
+std::string xdgDocumentsDirectory(const std::string& configHome, const std::string& home) {
+  std::ifstream in(configHome + "/user-dirs.dirs");
+  std::string line;
+  while (std::getline(in, line)) {
+    constexpr std::string_view kKey = "XDG_DOCUMENTS_DIR=\"";
+    if (!line.starts_with(kKey) || line.size() < kKey.size() + 1 || line.back() != '"') continue;
+    std::string value = line.substr(kKey.size(), line.size() - kKey.size() - 1);
+    if (value.starts_with("$HOME")) value = home + value.substr(5);
+    if (!value.empty() && value[0] == '/') return value;
+  }
+  return {};
+}
+
+}  // namespace
+
+UserLocations systemUserLocations() {
+  const std::string home = homeDirectory();
+  std::string configHome;
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/')
+    configHome = xdg;
+  else if (!home.empty())
+    configHome = home + "/.config";
+  UserLocations user;
+  if (!configHome.empty()) user.configDirectory = configHome + "/" + kUserDataParent;
+  user.documentsDirectory = xdgDocumentsDirectory(configHome, home);
+  if (user.documentsDirectory.empty() && !home.empty()) user.documentsDirectory = home + "/Documents";
+  return user;
+}
+
+ProgramPaths systemProgramPaths() {
+  const std::string executable = runningExecutablePath();
+  const std::string directory = programDirectoryOf(executable);
+  return resolveProgramPaths(executable, keepsFilesBesideProgram(directory), systemUserLocations());
+}
 
 std::string programDirectoryOf(const std::string& executablePath) {
   const size_t slash = executablePath.find_last_of('/');
@@ -54,6 +106,7 @@ ProgramPaths resolveProgramPaths(const std::string& executablePath, bool program
     paths.configPath = withSeparator(user.configDirectory) + std::string(kConfigurationFileName);
     paths.dataFolder = withSeparator(user.documentsDirectory) + kUserDataParent + "/" + kDataFolderName;
   }
+  paths.libraryPath = withSeparator(parentDirectoryOf(paths.dataFolder)) + kLibraryDatabaseName;
   return paths;
 }
 

@@ -12,12 +12,24 @@ namespace velkora {
 
 inline constexpr char kDataFolderName[] = "DATA";
 inline constexpr char kUserDataParent[] = "Velkora";
+inline constexpr char kLibraryDatabaseName[] = "library.sqlite";
 
 // The per-user places the caller's platform offers, used when the program's folder is not writable.
 struct UserLocations {
   std::string configDirectory;     // e.g. ~/.config/Velkora
   std::string documentsDirectory;  // e.g. ~/Documents
 };
+
+// The running program's own file (from /proc/self/exe); empty when the system does not say.
+std::string runningExecutablePath();
+
+// The per-user places without Qt, as Qt names them on Linux: $XDG_CONFIG_HOME (or ~/.config) with
+// "Velkora", and the documents folder of ~/.config/user-dirs.dirs (or ~/Documents).
+UserLocations systemUserLocations();
+
+// The paths of the running program as the desktop program resolves them at start (used by velkora-cli,
+// which has no Qt to ask).
+ProgramPaths systemProgramPaths();
 
 // The program's folder of an executable path: everything up to and including its last separator.
 std::string programDirectoryOf(const std::string& executablePath);

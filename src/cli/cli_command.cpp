@@ -29,6 +29,19 @@ class HelpFormatter final : public CLI::Formatter {
   }
 };
 
+// CLI11 words a value missing at the end of the line "--start-force: 1 required N missing"; we say
+// "--start-force needs a value". Other messages stay as they are.
+std::string parseErrorText(const CLI::ParseError& error) {
+  const std::string text = error.what();
+  if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) == nullptr || !text.ends_with(" missing")) return text;
+  const size_t colon = text.find(": ");
+  if (colon == std::string::npos || colon == 0) return text;
+  size_t digits = colon + 2;
+  while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
+  if (digits == colon + 2 || text.compare(digits, 10, " required ") != 0) return text;
+  return text.substr(0, colon) + " needs a value";
+}
+
 std::vector<CliCommandInfo>& registry() {
   static std::vector<CliCommandInfo> commands;
   return commands;
@@ -47,7 +60,8 @@ const std::vector<CliCommandInfo>& registeredCommands() { return registry(); }
 
 int runCli(const std::vector<std::string>& args, CliIo& io, SharedRecords records) {
   CLI::App app{std::string(kDescription), std::string(kProgram)};
-  app.formatter(std::make_shared<HelpFormatter>());
+  const auto formatter = std::make_shared<HelpFormatter>();
+  app.formatter(formatter);
   app.footer(std::string(kFooter));
   app.require_subcommand(0, 1);
   // As with most programs, a repeated option counts with its last value.
@@ -76,12 +90,23 @@ int runCli(const std::vector<std::string>& args, CliIo& io, SharedRecords record
     return kExitOk;
   } catch (const CLI::ParseError& e) {
     std::string where(kProgram);
-    for (const auto& [sub, command] : commands)
-      if (sub->parsed()) where += " " + sub->get_name();
+    const CLI::App* wrong = nullptr;
+    for (size_t i = 0; i < commands.size(); ++i) {
+      CLI::App* sub = commands[i].first;
+      if (!sub->parsed()) continue;
+      where += " " + sub->get_name();
+      if (registeredCommands()[i].usageAfterError) wrong = sub;
+    }
     if (where == kProgram && dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr && !args[0].starts_with("-"))
       io.err << where << ": unknown command '" << args[0] << "' (try --help)\n";
     else
-      io.err << where << ": " << e.what() << '\n';
+      io.err << where << ": " << parseErrorText(e) << '\n';
+    // The usage line of a command that asks for it follows the message.
+    if (wrong != nullptr) {
+      std::string usage = formatter->make_usage(wrong, where);
+      if (!usage.ends_with('\n')) usage += '\n';
+      io.err << usage;
+    }
     return kExitUsage;
   }
   for (const auto& [sub, command] : commands)

@@ -44,6 +44,7 @@ struct CliCommandInfo {
   std::string_view summary;      // one line in the list of commands
   std::string_view description;  // what the command's --help says after its options
   std::unique_ptr<CliCommand> (*make)();
+  bool usageAfterError = false;  // a wrong command line also prints the command's usage line
 };
 
 template <typename Command>

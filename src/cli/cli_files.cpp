@@ -18,8 +18,11 @@ void printFileReason(std::ostream& err, std::string_view path, const std::error_
   err << path << ": " << reason.message() << '\n';
 }
 
-bool loadForCli(const std::string& path, std::optional<TestKind> kindOverride, SharedRecords& records, CliIo& io) {
+bool loadForCli(const std::string& path, std::optional<TestKind> kindOverride, SharedRecords& records, CliIo& io,
+                std::string* message) {
   StreamMessageSink sink(io.err);
+  if (message != nullptr) message->clear();
+  sink.keepFirstIn(message);
   std::error_code openError;
   if (openMeasurement(records, path, kindOverride.value_or(testKindForPath(path)), sink, &openError)) return true;
   if (openError) printFileReason(io.err, path, openError);

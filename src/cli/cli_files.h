@@ -20,10 +20,16 @@ namespace velkora::cli {
 class StreamMessageSink : public MessageSink {
  public:
   explicit StreamMessageSink(std::ostream& out) : out_(out) {}
-  void showMessage(std::string_view text) override { out_ << text << '\n'; }
+  void showMessage(std::string_view text) override {
+    out_ << text << '\n';
+    if (first_ != nullptr && first_->empty()) first_->assign(text);
+  }
+  // Keeps the first message shown in `first` as well.
+  void keepFirstIn(std::string* first) { first_ = first; }
 
  private:
   std::ostream& out_;
+  std::string* first_ = nullptr;
 };
 
 // "force" or "power".
@@ -36,8 +42,9 @@ void printFileReason(std::ostream& err, std::string_view path, const std::error_
 
 // Opens the file into the records as the test kind the override gives, else the one the name implies.
 // On failure the program's message (and, when the file could not be opened, the path and the reason)
-// is on io.err and the command should exit with kExitFailure.
-bool loadForCli(const std::string& path, std::optional<TestKind> kindOverride, SharedRecords& records, CliIo& io);
+// is on io.err, also in `message` when given, and the command should exit with kExitFailure.
+bool loadForCli(const std::string& path, std::optional<TestKind> kindOverride, SharedRecords& records, CliIo& io,
+                std::string* message = nullptr);
 
 // No command writes over the file it reads: true, after a message on io.err, when `output` is the
 // existing file `input` under any name.

@@ -18,6 +18,9 @@ int main(int argc, char** argv) {
   // A reader that goes away (a pager quit early, a closed terminal pipe) makes our writes fail, which
   // ends in exit code 1 below, instead of killing the process; a running test then still saves.
   std::signal(SIGPIPE, SIG_IGN);
+  // A file that reaches the size limit (ulimit -f) fails its write with EFBIG, reported with the path
+  // like any other write failure, instead of killing the process and leaving the temporary file.
+  std::signal(SIGXFSZ, SIG_IGN);
   // Report numbers follow the user's locale, as in the desktop program.
   std::setlocale(LC_NUMERIC, "");
   std::ios::sync_with_stdio(false);

@@ -29,7 +29,9 @@ class DropDownListStyle final : public QProxyStyle {
 
 DialogBar::DialogBar(int32_t templateId, QWidget* parent) : QWidget(parent), templateId_(templateId) {
   auto* layout = new QHBoxLayout(this);
+  // Tight enough that the widest strip, the curve bar, fits a window on a screen of 800 x 600.
   layout->setContentsMargins(6, 3, 6, 3);
+  layout->setSpacing(4);
   switch (templateId) {
     case cmd::kReportBar:
       setAccessibleName(QStringLiteral("reportBar"));
@@ -45,8 +47,8 @@ DialogBar::DialogBar(int32_t templateId, QWidget* parent) : QWidget(parent), tem
       break;
     case cmd::kCurveBar: {
       setAccessibleName(QStringLiteral("curveBar"));
-      addList(QStringLiteral("Y1 parameter"), cmd::kY1List, 10);
-      addList(QStringLiteral("Y2 parameter"), cmd::kY2List, 10);
+      addList(QStringLiteral("Y1 parameter"), cmd::kY1List, 0);
+      addList(QStringLiteral("Y2 parameter"), cmd::kY2List, 0);
       addButton(QStringLiteral("Zoom"), cmd::kZoom);
       addButton(QStringLiteral("Full"), cmd::kFullWindow);
       // The cursor buttons, each pair after its cursor's name.
@@ -82,7 +84,7 @@ QPushButton* DialogBar::addButton(const QString& text, int32_t commandId, const 
   b->setFocusPolicy(Qt::NoFocus);
   b->setAutoDefault(false);
   // As wide as its text: the strip must fit the window's least width.
-  b->setFixedWidth(b->fontMetrics().horizontalAdvance(text) + 24);
+  b->setFixedWidth(b->fontMetrics().horizontalAdvance(text) + 16);
   connect(b, &QPushButton::clicked, this, [this, commandId] { emit command(commandId); });
   layout()->addWidget(b);
   buttons_[commandId] = b;
@@ -99,9 +101,14 @@ QComboBox* DialogBar::addList(const QString& label, int32_t controlId, int minim
   auto* combo = new QComboBox(this);
   if (caption != nullptr) caption->setBuddy(combo);
   combo->setAccessibleName(label.isEmpty() ? QStringLiteral("Interval") : label);
-  // Sized by a number of characters, never by measuring every entry of a long list.
-  combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  combo->setMinimumContentsLength(minimumCharacters);
+  // A short list is as wide as its widest entry, so no entry is cut off; a long one (the intervals) is
+  // sized by a number of characters, never by measuring every entry.
+  if (minimumCharacters > 0) {
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    combo->setMinimumContentsLength(minimumCharacters);
+  } else {
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  }
   combo->setMaxVisibleItems(20);
   if (auto* view = qobject_cast<QListView*>(combo->view())) view->setUniformItemSizes(true);
   auto* style = new DropDownListStyle();

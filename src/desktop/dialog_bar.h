@@ -39,6 +39,7 @@ class DialogBar final : public QWidget {
 
  private:
   QPushButton* addButton(const QString& text, int32_t commandId, const QString& accessibleName = QString());
+  // minimumCharacters 0: as wide as the widest entry.
   QComboBox* addList(const QString& label, int32_t controlId, int minimumCharacters);
 
   int32_t templateId_;

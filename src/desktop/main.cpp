@@ -1,6 +1,7 @@
 // velkora: the desktop program.
 
 #include <QApplication>
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -23,6 +24,7 @@ int usageError(const std::string& error) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::signal(SIGXFSZ, SIG_IGN);  // a save beyond the file size limit is a "File Save Error", not the end
   // Help and our own long options are answered before the windowing system is needed; the
   // windowing system's options (one dash) are left to it.
   std::vector<std::string> raw(argv + 1, argv + argc);

@@ -3,13 +3,10 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileInfo>
-#include <QImage>
-#include <QTextBlock>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSize>
 #include <QTextBrowser>
-#include <QTextCursor>
-#include <QTextDocument>
-#include <QTextFragment>
-#include <QTextImageFormat>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -20,26 +17,9 @@
 namespace velkora {
 namespace {
 
-constexpr int kPictureWidth = 820;  // pixels; the guide's window shows a picture whole
-
-// Scales every picture wider than `width` down to it, keeping its proportions.
-void fitPictures(QTextDocument& document, int width) {
-  for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-    for (auto it = block.begin(); !it.atEnd(); ++it) {
-      const QTextFragment fragment = it.fragment();
-      QTextImageFormat image = fragment.charFormat().toImageFormat();
-      if (!image.isValid()) continue;
-      const QImage picture = document.resource(QTextDocument::ImageResource, QUrl(image.name())).value<QImage>();
-      if (picture.isNull() || picture.width() <= width) continue;
-      image.setWidth(width);
-      image.setHeight(static_cast<qreal>(picture.height()) * width / picture.width());
-      QTextCursor cursor(&document);
-      cursor.setPosition(fragment.position());
-      cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
-      cursor.setCharFormat(image);
-    }
-  }
-}
+// Wide enough for the pictures of the window (1000 pixels) beside the scroll bar, where the screen
+// has room; the pictures are shown at their own size, and what is wider scrolls.
+constexpr QSize kGuideSize(1060, 780);
 
 }  // namespace
 
@@ -59,13 +39,13 @@ void showUserGuide(QWidget* parent, const std::string& programDirectory) {
   const QString file = QString::fromStdString(path);
   browser->setSearchPaths({QFileInfo(file).absolutePath()});
   browser->setSource(QUrl::fromLocalFile(file), QTextDocument::MarkdownResource);
-  fitPictures(*browser->document(), kPictureWidth);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
   QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
   auto* layout = new QVBoxLayout(&dialog);
   layout->addWidget(browser);
   layout->addWidget(buttons);
-  dialog.resize(900, 700);
+  const QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
+  dialog.resize(screen != nullptr ? kGuideSize.boundedTo(screen->availableSize() * 9 / 10) : kGuideSize);
   dialog.exec();
 }
 

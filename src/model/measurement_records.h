@@ -73,14 +73,31 @@ struct RepetitionTable {
   int32_t rows() const;
 };
 
+// The events of the kinematics model of a power test, in sample indices; -1 where one does not exist.
+struct JumpPhases {
+  int32_t onset = -1;
+  int32_t brakingStart = -1;     // a countermovement's lowest velocity
+  int32_t propulsionStart = -1;  // the velocity back at 0, or the start of a push without a countermovement
+  int32_t takeOff = -1;
+  int32_t touchDown = -1;
+  int32_t landingEnd = -1;  // the lowest point of the landing, where the model ends
+};
+
 // Derived series of the jump analysis of a power test. `analysed` says whether they describe the
-// store's current data; the kinematic channels of forceAt read them only then.
+// store's current data; the kinematic channels of forceAt read them only then. The kinematics model
+// (reports/kinematics_model.h) fills the four channel series and the phases once per analysis, and
+// only when the recording has one (`hasModel`); entries 0..n-1 then hold values.
 struct JumpResults {
   float impulse[kMaxSamples];     // running impulse of the net force
   float impulseSum[kMaxSamples];  // running sum of the impulse
   int32_t peakIndex = 0;
-  float baseline = 0.0f;  // body weight in newton-seconds per sample
   bool analysed = false;
+  bool hasModel = false;
+  JumpPhases phases;
+  float velocity[kMaxSamples];      // m/s
+  float displacement[kMaxSamples];  // cm
+  float power[kMaxSamples];         // W
+  float acceleration[kMaxSamples];  // m/s²
 };
 
 // The single current test.

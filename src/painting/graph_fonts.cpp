@@ -1,5 +1,7 @@
 #include "painting/graph_fonts.h"
 
+#include <QFontInfo>
+
 namespace velkora {
 namespace {
 
@@ -15,5 +17,8 @@ QFont dejaVuSans(int pixelSize) {
 QFont screenFont() { return dejaVuSans(11); }
 
 QFont paperFont() { return dejaVuSans(30); }
+
+// Qt's stand-in when no font could be loaded draws nothing (or empty boxes) and has no family name.
+bool fontLoads(const QFont& font) { return !QFontInfo(font).family().isEmpty(); }
 
 }  // namespace velkora

@@ -11,4 +11,9 @@ QFont screenFont();
 // Paper texts, 3 mm font size in the paper mapping's 0.1 mm units.
 QFont paperFont();
 
+// Whether Qt found a font file to draw the text of `font` with. Without one (no font installed,
+// fontconfig unable to read its files, no file descriptor left) Qt draws no text at all, and a page or
+// picture drawn then would silently lack every label and number.
+bool fontLoads(const QFont& font);
+
 }  // namespace velkora

@@ -6,6 +6,7 @@
 #include <malloc.h>
 #endif
 
+#include "painting/graph_fonts.h"
 #include "painting/qpainter_device_context.h"
 
 namespace velkora {
@@ -39,6 +40,7 @@ void paintPage(QPainter& painter, const QPaintDevice& device, const PrintDocumen
 }
 
 bool printDocument(QPagedPaintDevice& device, const PrintDocument& document) {
+  if (!fontLoads(paperFont())) return false;  // pages without a word on them are no print-out
   keepPageBuffers();
   QPainter painter;
   if (!painter.begin(&device)) return false;

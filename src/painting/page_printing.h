@@ -19,7 +19,8 @@ int32_t printableHeight(const QPaintDevice& device);
 void paintPage(QPainter& painter, const QPaintDevice& device, const PrintDocument& document, int32_t pageIndex);
 
 // Prints every page onto the device, a new page between them. False when painting cannot start
-// (for a PDF writer: its file cannot be written).
+// (for a PDF writer: its file cannot be written) or when no font can be loaded for the text; nothing
+// is painted then.
 bool printDocument(QPagedPaintDevice& device, const PrintDocument& document);
 
 // A page as an image: white paper of the printable size in millimetres at `dotsPerInch`.

@@ -139,6 +139,16 @@ void QPainterDeviceContext::rectangle(const Rect& rect) {
   }
 }
 
+void QPainterDeviceContext::fillRect(const Rect& rect, Rgb color) {
+  // The same area a rectangle covers: right and bottom coordinates just outside.
+  const QPoint a = map({rect.left, rect.top});
+  const QPoint b = map({rect.right, rect.bottom});
+  const int left = std::min(a.x(), b.x()), right = std::max(a.x(), b.x());
+  const int top = std::min(a.y(), b.y()), bottom = std::max(a.y(), b.y());
+  if (right - left < 1 || bottom - top < 1) return;
+  painter_.fillRect(QRect(left, top, right - left, bottom - top), colorOf(color));
+}
+
 QRect QPainterDeviceContext::mapText(const Rect& rect) const {
   const QPoint a = map({rect.left, rect.top});
   const QPoint b = map({rect.right, rect.bottom});

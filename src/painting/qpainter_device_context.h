@@ -37,6 +37,7 @@ class QPainterDeviceContext final : public DeviceContext {
   int32_t curveSubdivision() const override { return subdivision_; }
   void finePolyline(std::span<const Point> points) override;
   void rectangle(const Rect& rect) override;
+  void fillRect(const Rect& rect, Rgb color) override;
   void text(const Rect& rect, std::string_view text, TextAlign align) override;
   void multilineText(const Rect& rect, std::string_view text) override;
 

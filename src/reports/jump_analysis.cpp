@@ -1,17 +1,53 @@
 #include "reports/jump_analysis.h"
 
+#include <memory>
+
+#include "reports/kinematics_model.h"
+
 namespace velkora {
 
 float contactForce(const MeasurementStore& store, int32_t index) {
   return forceAt(store, index, ForceChannel::Vertical) + forceAt(store, index, ForceChannel::Horizontal);
 }
 
+namespace {
+
+// The kinematics model of the recording into the store's channel series and phases.
+void computeKinematicChannels(MeasurementStore& store, int32_t n) {
+  JumpResults& jump = store.jump;
+  jump.hasModel = false;
+  jump.phases = JumpPhases{};
+  if (n < kQuietStandingSamples) return;
+  // Every entry is written before it is read: no need to clear the room first.
+  const auto work = std::make_unique_for_overwrite<double[]>(static_cast<size_t>(n) * 3);
+  const std::span<double> force(work.get(), static_cast<size_t>(n));
+  const std::span<double> velocity(work.get() + n, static_cast<size_t>(n));
+  const std::span<double> displacement(work.get() + 2 * static_cast<size_t>(n), static_cast<size_t>(n));
+  for (int32_t i = 0; i < n; ++i) force[i] = forceAt(store, i, ForceChannel::Vertical);
+  const JumpKinematics k = computeKinematics(force, velocity, displacement);
+  if (!k.modelled()) return;
+
+  // Each channel value is computed in double and narrowed once; power is F·v from the onset to the
+  // end of the landing and 0 where the subject stands.
+  for (int32_t i = 0; i < n; ++i) {
+    const bool moving = i >= k.onset && i <= k.landingEnd;
+    jump.velocity[i] = static_cast<float>(velocity[i]);
+    jump.displacement[i] = static_cast<float>(100 * displacement[i]);
+    jump.power[i] = moving ? static_cast<float>(force[i] * velocity[i]) : 0.0f;
+    jump.acceleration[i] = static_cast<float>(netAcceleration(force[i], k.quiet));
+  }
+  jump.phases = {k.onset, k.brakingStart, k.propulsionStart, k.takeOff, k.touchDown, k.landingEnd};
+  jump.hasModel = true;
+}
+
+}  // namespace
+
 void computeJumpResults(MeasurementStore& store) {
   JumpResults& jump = store.jump;
   const int32_t n = store.sampleCount.load(std::memory_order_acquire);
   jump.peakIndex = 0;
-  jump.baseline = 0.0f;
   jump.analysed = true;
+  computeKinematicChannels(store, n < kMaxSamples ? n : kMaxSamples);
   if (n < 1) return;
 
   // Weight baseline: the mean vector force times one sample interval, in newton-seconds per sample.
@@ -21,7 +57,6 @@ void computeJumpResults(MeasurementStore& store) {
     sum += force / 1000;
   }
   const float m = sum / n;
-  jump.baseline = m;
 
   float p = 0.0f;
   float q = 0.0f;
@@ -103,8 +138,12 @@ PhaseExtremes computePhaseExtremes(const MeasurementStore& store) {
   const int32_t n = store.sampleCount.load(std::memory_order_acquire);
   PhaseExtremes e;
   if (n < 1) return e;
+  // With a kinematics model the take-off phase ends with the last sample on the plate; the peak of
+  // the running impulse drifts with the recording's length, as its baseline is the mean of all of it.
   // A peak left from an earlier, longer recording must not reach past this one.
-  int32_t peak = store.jump.peakIndex;
+  const JumpResults& jump = store.jump;
+  const bool modelled = store.testKind == TestKind::Power && jump.analysed && jump.hasModel;
+  int32_t peak = modelled ? jump.phases.takeOff - 1 : jump.peakIndex;
   if (peak < 0) peak = 0;
   if (peak > n - 1) peak = n - 1;
 
@@ -132,10 +171,10 @@ PhaseExtremes computePhaseExtremes(const MeasurementStore& store) {
 }
 
 float accelerationAt(const MeasurementStore& store, int32_t index) {
-  const float M = jumpMass(store);
-  if (!(M > 0)) return 0.0f;
-  const float force = forceAt(store, index, ForceChannel::Vector);
-  return (force - 1000 * store.jump.baseline) / M;
+  const JumpResults& jump = store.jump;
+  if (index < 0 || index >= store.sampleCount.load(std::memory_order_acquire)) return 0.0f;
+  if (store.testKind != TestKind::Power || !jump.analysed || !jump.hasModel) return 0.0f;
+  return jump.acceleration[index];
 }
 
 }  // namespace velkora

@@ -1,7 +1,8 @@
 #pragma once
 // Kinematics of a jump recorded by the power test: the running impulse of the net force and its
-// peak, the take-off and touch-down with the two jump heights, and the extremes of the take-off and
-// touch-down phases. Everything is single precision and summed in sample order.
+// peak, the take-off and touch-down with the two jump heights (single precision, summed in sample
+// order), the kinematics model behind the velocity, displacement, power and acceleration channels,
+// and the extremes of the take-off and touch-down phases.
 
 #include <cstdint>
 
@@ -34,19 +35,20 @@ struct PhaseExtremes {
 // Vertical plus horizontal force of one sample, the plain sum that decides contact with the plate.
 float contactForce(const MeasurementStore& store, int32_t index);
 
-// Recomputes the running impulse, its running sum, the peak and the weight baseline of the store's
-// recording, and marks the analysis as describing it.
+// Recomputes the running impulse, its running sum and the peak of the store's recording, runs the
+// kinematics model into the kinematic channels and the phases, and marks the analysis as describing it.
 void computeJumpResults(MeasurementStore& store);
 
 // Take-off, touch-down and both jump heights. Without a body weight (0 kg, nothing weighed) or with an
 // empty impulse window the take-off velocity and the height from it are 0.
 JumpHeights computeJumpHeights(const MeasurementStore& store, float bodyWeightKg);
 
-// Extremes of force, velocity, power and displacement before and after the impulse peak.
+// Extremes of force, velocity, power and displacement before and after the take-off: the last sample on
+// the plate of the kinematics model, or the impulse peak of a recording without a model.
 PhaseExtremes computePhaseExtremes(const MeasurementStore& store);
 
-// Net acceleration of the centre of gravity in m/s² at one sample: (vector force − weight) / mass.
-// 0 unless the store holds an analysed power test with a positive mass.
+// Net acceleration of the centre of gravity in m/s² at one sample, from the kinematics model:
+// (vertical force − body weight) / mass. 0 unless the store holds an analysed power test with a model.
 float accelerationAt(const MeasurementStore& store, int32_t index);
 
 }  // namespace velkora

@@ -49,6 +49,20 @@ void appendCsvHeaderLines(const ReportColumnTable& columns, char separator, std:
   }
 }
 
+// The length in bytes of the control character that starts at `i` in UTF-8 text, 0 for any other:
+// C0, DEL, the C1 controls U+0080..U+009F, the line and paragraph separators U+2028/U+2029, the
+// bidirectional embeddings and overrides U+202A..U+202E and the isolates U+2066..U+2069. The last
+// ones would make a spreadsheet or an editor show the rest of the line reversed or on a new line.
+size_t controlLength(std::string_view text, size_t i) {
+  const auto byte = [&](size_t k) { return k < text.size() ? static_cast<unsigned char>(text[k]) : 0u; };
+  const unsigned first = byte(i);
+  if (first < 0x20 || first == 0x7F) return 1;
+  if (first == 0xC2 && byte(i + 1) >= 0x80 && byte(i + 1) <= 0x9F) return 2;
+  if (first == 0xE2 && byte(i + 1) == 0x80 && byte(i + 2) >= 0xA8 && byte(i + 2) <= 0xAE) return 3;
+  if (first == 0xE2 && byte(i + 1) == 0x81 && byte(i + 2) >= 0xA6 && byte(i + 2) <= 0xA9) return 3;
+  return 0;
+}
+
 }  // namespace
 
 char csvSeparatorForLocale() {
@@ -134,16 +148,13 @@ bool isUsableCsvSeparator(char separator) {
 std::string csvNameLine(std::string_view subjectName, char separator) {
   std::string cell = "Name: ";
   cell.reserve(cell.size() + subjectName.size());
-  for (size_t i = 0; i < subjectName.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(subjectName[i]);
-    if (byte < 0x20 || byte == 0x7F) {
+  for (size_t i = 0; i < subjectName.size();) {
+    const size_t control = controlLength(subjectName, i);
+    if (control > 0) {
       cell.push_back(' ');
-    } else if (byte == 0xC2 && i + 1 < subjectName.size() && static_cast<unsigned char>(subjectName[i + 1]) >= 0x80 &&
-               static_cast<unsigned char>(subjectName[i + 1]) <= 0x9F) {
-      cell.push_back(' ');  // a C1 control in UTF-8
-      ++i;
+      i += control;
     } else {
-      cell.push_back(static_cast<char>(byte));
+      cell.push_back(subjectName[i++]);
     }
   }
   std::string line;

@@ -38,7 +38,8 @@ std::string testDateLine(int32_t testTime);
 bool isUsableCsvSeparator(char separator);
 
 // The CSV's name line without its line end: "Name: " and the subject's name, with every control
-// character (C0, DEL and the C1 controls U+0080 to U+009F) made a space. When the text holds the
+// character (C0, DEL, the C1 controls U+0080 to U+009F, U+2028 and U+2029, and the bidirectional
+// controls U+202A to U+202E and U+2066 to U+2069) made a space. When the text holds the
 // separator or a double quote, the whole cell "Name: ..." is written as one quoted field (RFC 4180,
 // inner quotes doubled), so a name can never add lines or cells. Other names give the text as is.
 std::string csvNameLine(std::string_view subjectName, char separator);

@@ -16,7 +16,13 @@ class FileErrorCategory final : public std::error_category {
  public:
   const char* name() const noexcept override { return "velkora.file"; }
   std::string message(int value) const override {
-    return value == static_cast<int>(FileError::NotRegularFile) ? "not a regular file" : "unknown file error";
+    switch (static_cast<FileError>(value)) {
+      case FileError::NotRegularFile:
+        return "not a regular file";
+      case FileError::FolderTakesNoNewFiles:
+        return "its folder takes no new files";
+    }
+    return "unknown file error";
   }
 };
 
@@ -56,6 +62,17 @@ bool resolveLinks(const std::string& path, std::string& target, std::error_code&
   return false;
 }
 
+// The reason a new file could not be made in `folder` when the system said `number`. "No such file or
+// directory" is the folder's own state when it is missing or no folder; for an existing folder it
+// only means that its file system makes no files there.
+std::error_code creationError(const std::string& folder, int number) {
+  if (number != ENOENT) return systemError(number);
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0) return systemError(errno);
+  if (!S_ISDIR(st.st_mode)) return systemError(ENOTDIR);
+  return FileError::FolderTakesNoNewFiles;
+}
+
 // A short hidden name that no other save uses at the same moment.
 std::string temporaryName() {
   static std::atomic<uint64_t> counter{0};
@@ -79,7 +96,7 @@ int createTemporary(const std::string& folder, mode_t mode, std::string& tmpPath
     if (fd >= 0) return fd;
     if (errno != EEXIST) break;
   }
-  error = systemError(errno);
+  error = creationError(folder, errno);
   return -1;
 }
 
@@ -195,7 +212,7 @@ bool checkFileReplaceable(const std::string& path, std::error_code& error) {
   // Creating the file itself tells whether the folder exists, may be written and accepts the name.
   const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) {
-    error = systemError(errno);
+    error = creationError(folderOf(target), errno);
     return false;
   }
   ::close(fd);

@@ -114,8 +114,13 @@ inline float loadF32(const uint8_t* p) {
 }
 
 // Why a file could not be read or written: the system's error numbers (std::generic_category) and
-// the one reason the system has no number for.
-enum class FileError { NotRegularFile = 1 };
+// the reasons the system has no number for.
+enum class FileError {
+  NotRegularFile = 1,
+  // The folder exists but its file system makes no files in it (/proc answers "No such file or
+  // directory" for every new name).
+  FolderTakesNoNewFiles,
+};
 const std::error_category& fileErrorCategory();
 std::error_code make_error_code(FileError error);
 

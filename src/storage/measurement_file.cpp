@@ -27,6 +27,7 @@ TestKind testKindForPath(std::string_view path) {
 bool isMeasurementFileName(std::string_view path) {
   return endsWithIgnoringCase(path, kPowerFileExtension) || endsWithIgnoringCase(path, kForceFileExtension);
 }
+
 namespace {
 
 // Far above any file the program writes (about 0.5 MB); a longer file is read only this far.

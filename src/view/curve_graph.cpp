@@ -176,6 +176,50 @@ void drawCurves(DeviceContext& dc, const MeasurementStore& store, const CurveSca
   }
 }
 
+// The phase events of the kinematics model with their labels, and the shade of the band that starts
+// at each: unweighting, braking, propulsion, flight, landing.
+struct PhaseMark {
+  int32_t sample;
+  const char* label;
+  Rgb band;
+};
+inline constexpr Pen kPhasePen{{128, 128, 128}, 1};
+inline constexpr Rgb kPhaseText{80, 80, 80};
+
+// Bands from each event to the next one, cut to the window; drawn first, so everything else lies on them.
+void drawPhaseBands(DeviceContext& dc, const CurveScales& scales, const CurveMapping& map,
+                    std::span<const PhaseMark> marks) {
+  const int32_t s = scales.windowStart, e = scales.windowEnd;
+  for (size_t k = 0; k + 1 < marks.size(); ++k) {
+    if (marks[k].sample < 0) continue;
+    size_t next = k + 1;
+    while (next < marks.size() && marks[next].sample < 0) ++next;
+    if (next == marks.size()) break;
+    const int32_t from = std::max(marks[k].sample, s), to = std::min(marks[next].sample, e);
+    if (to <= from) continue;
+    dc.fillRect({map.x(from), scales.plot.top, map.x(to), scales.plot.bottom}, marks[k].band);
+  }
+}
+
+// A thin line at each event inside the window and its label at the top of the plot, on two rows taking
+// turns so that close events keep their labels apart.
+void drawPhaseLines(DeviceContext& dc, const CurveScales& scales, const CurveMapping& map,
+                    std::span<const PhaseMark> marks, bool paper) {
+  dc.setPen(kPhasePen);
+  dc.setTextColor(kPhaseText);
+  const int32_t b = scales.plot.top, d = scales.plot.bottom;
+  for (size_t k = 0; k < marks.size(); ++k) {
+    const int32_t sample = marks[k].sample;
+    if (sample < scales.windowStart || sample > scales.windowEnd) continue;
+    const int32_t x = map.x(sample);
+    dc.line({x, b}, {x, d});
+    const int32_t row = static_cast<int32_t>(k % 2);
+    const Rect label = paper ? Rect{x + 10, b - 10 - 45 * row, x + 600, b - 50 - 45 * row}
+                             : Rect{x + 3, b + 2 + 14 * row, x + 100, b + 15 + 14 * row};
+    dc.text(label, marks[k].label, TextAlign::Left);
+  }
+}
+
 }  // namespace
 
 CurveScales drawCurveGraph(DeviceContext& dc, const Rect& area, const MeasurementStore& store,
@@ -203,6 +247,16 @@ CurveScales drawCurveGraph(DeviceContext& dc, const Rect& area, const Measuremen
   const GraphAxis& axis1 = scales.y1Axis;
   const GraphAxis& axis2 = scales.y2Axis;
   const CurveMapping map(store, scales);
+
+  // A live test has no analysis yet; a finished one is drawn with the phases of its model.
+  const JumpResults& jump = store.jump;
+  const bool phases = view.showPhases && !view.live && store.testKind == TestKind::Power && jump.analysed &&
+                      jump.hasModel && scales.xScale != 0.0;
+  const JumpPhases& p = jump.phases;
+  const PhaseMark marks[] = {{p.onset, "Onset", {255, 246, 204}},          {p.brakingStart, "Brake", {255, 228, 214}},
+                             {p.propulsionStart, "Push", {222, 244, 222}}, {p.takeOff, "Take-off", {224, 236, 255}},
+                             {p.touchDown, "Touch-down", {238, 228, 246}}, {p.landingEnd, "End", kWhite}};
+  if (phases) drawPhaseBands(dc, scales, map, marks);
 
   const Point frame[] = {{a, b}, {a, d}, {c, d}, {c, b}};
   dc.polyline(frame);
@@ -248,6 +302,8 @@ CurveScales drawCurveGraph(DeviceContext& dc, const Rect& area, const Measuremen
   });
   dc.text(paper ? Rect{c - 300, b + 60, c + 200, b + 20} : Rect{c - 60, b - 35, c + 40, b - 15},
           graphParameterTitle(axis2.parameter), TextAlign::Center);
+
+  if (phases) drawPhaseLines(dc, scales, map, marks, paper);
 
   // A running test draws up to the published samples while the time axis spans the whole test.
   const int32_t last = view.live ? std::min(view.publishedCount - 1, e) : e;
@@ -313,9 +369,13 @@ void drawReadouts(DeviceContext& dc, const Rect& area, const MeasurementStore& s
   dc.rectangle(area);
   const std::array<std::string, 11> texts = readoutTexts(store, view);
   const int32_t w = (area.right - area.left) / 4;
-  const int32_t h = (area.bottom - area.top) / 3;
+  // On paper the three rows of 3 mm text fill the 10 mm panel almost whole: they keep a twentieth of
+  // its height clear above and below, so the first row does not touch the frame.
+  const int32_t pad = dc.isPrinting() ? (area.bottom - area.top) / 20 : 0;
+  const int32_t rowsTop = area.top + pad;
+  const int32_t h = (area.bottom - pad - rowsTop) / 3;
   const int32_t x[5] = {area.left, area.left + w, area.left + 2 * w, area.left + 3 * w, area.right};
-  const auto row = [&](int32_t r) { return std::pair{area.top + r * h, area.top + (r + 1) * h}; };
+  const auto row = [&](int32_t r) { return std::pair{rowsTop + r * h, rowsTop + (r + 1) * h}; };
 
   dc.setTextColor(kBlack);
   const auto [top1, bottom1] = row(0);

@@ -25,6 +25,7 @@ struct CurveGraphView {
   int32_t cursorRight = 0;
   bool live = false;           // a test is running: the curve ends at the published count
   int32_t publishedCount = 0;  // the store's sampleCount as the latest tick published it
+  bool showPhases = true;      // the phases of a power test's kinematics model, where it has one
 };
 
 // How the curves are put on the device: Columns joins, per pixel column, the first, lowest, highest
@@ -44,8 +45,10 @@ struct CurveScales {
   GraphAxis y2Axis;
 };
 
-// Draws the curve graph into `area` (left a, top b, right c, bottom d) and returns its scales. Leaves
-// the device context's pen, brush and text colour as it found them.
+// Draws the curve graph into `area` (left a, top b, right c, bottom d) and returns its scales. With
+// `showPhases`, a power test with a kinematics model gets lightly shaded bands between its phase events
+// and a thin line with a short label at every event inside the window. Leaves the device context's pen,
+// brush and text colour as it found them.
 CurveScales drawCurveGraph(DeviceContext& dc, const Rect& area, const MeasurementStore& store,
                            const GraphSettings& settings, const CurveGraphView& view,
                            CurveDrawing drawing = CurveDrawing::Columns);

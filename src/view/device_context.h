@@ -100,6 +100,8 @@ class DeviceContext {
   // One line of text in the current text colour, vertically centred in the rectangle, aligned
   // horizontally as asked; text that does not fit runs over the rectangle rather than being cut.
   virtual void text(const Rect& rect, std::string_view text, TextAlign align) = 0;
+  // The rectangle filled with a colour, without an outline; the tools stay as they are.
+  virtual void fillRect(const Rect& rect, Rgb color) = 0;
   // Text whose line breaks are kept, each line centred horizontally, the first line at the rectangle's
   // top (the two-line column titles of the printed report).
   virtual void multilineText(const Rect& rect, std::string_view text) = 0;

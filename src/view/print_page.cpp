@@ -1,6 +1,7 @@
 #include "view/print_page.h"
 
 #include <algorithm>
+#include <array>
 #include <string>
 
 #include "reports/report_export.h"
@@ -24,8 +25,7 @@ void drawTitleLines(DeviceContext& dc, const PrintDocument& document) {
 void drawReportTable(DeviceContext& dc, const DigitalReport& report, int32_t first, int32_t count) {
   const ReportColumnTable& columns = *report.columns;
   const int32_t columnCount = std::clamp(columns.count, 0, kMaxReportColumns);
-  int32_t edges[kMaxReportColumns + 1] = {0};
-  for (int32_t i = 0; i < columnCount; ++i) edges[i + 1] = edges[i] + columns.printWidths[static_cast<size_t>(i)];
+  const std::array<int32_t, kMaxReportColumns + 1> edges = printedColumnEdges(columns);
 
   drawBox(dc, 0, -400, kPageWidth, kReportBodyTop);
   for (int32_t i = 0; i < columnCount; ++i)
@@ -39,6 +39,21 @@ void drawReportTable(DeviceContext& dc, const DigitalReport& report, int32_t fir
 }
 
 }  // namespace
+
+std::array<int32_t, kMaxReportColumns + 1> printedColumnEdges(const ReportColumnTable& columns) {
+  const int32_t columnCount = std::clamp(columns.count, 0, kMaxReportColumns);
+  std::array<int64_t, kMaxReportColumns + 1> sums{};
+  for (int32_t i = 0; i < columnCount; ++i)
+    sums[static_cast<size_t>(i + 1)] =
+        sums[static_cast<size_t>(i)] + std::max(0, columns.printWidths[static_cast<size_t>(i)]);
+  const int64_t total = sums[static_cast<size_t>(columnCount)];
+  std::array<int32_t, kMaxReportColumns + 1> edges{};
+  for (int32_t i = 0; i <= columnCount; ++i) {
+    const int64_t sum = sums[static_cast<size_t>(i)];
+    edges[static_cast<size_t>(i)] = static_cast<int32_t>(total > kPageWidth ? sum * kPageWidth / total : sum);
+  }
+  return edges;
+}
 
 int32_t reportRowsPerPage(int32_t printableHeight) {
   return std::max(1, (printableHeight + kReportBodyTop) / kReportRowPitch);

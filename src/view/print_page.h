@@ -4,6 +4,7 @@
 // report as a ruled table. A report longer than one page continues on further pages, each with the
 // title box, the name and date lines and the column titles repeated.
 
+#include <array>
 #include <cstdint>
 #include <string_view>
 
@@ -34,6 +35,11 @@ struct PrintDocument {
   BarGraphView bars{};                    // BarGraph
   const DigitalReport* report = nullptr;  // Report: its layout and rows as the list shows them
 };
+
+// The left edges of the report table's columns and the right edge of the last, in 0.1 mm from the
+// table's left: the layout's print widths, scaled down in proportion when together they are wider than
+// the ruled box (the repetition report's add up to 1940 in a box of kPageWidth).
+std::array<int32_t, kMaxReportColumns + 1> printedColumnEdges(const ReportColumnTable& columns);
 
 // Report rows that fit above the bottom of a printable area `printableHeight` units high (at least 1).
 int32_t reportRowsPerPage(int32_t printableHeight);

@@ -11,10 +11,11 @@
 namespace velkora {
 
 struct DrawCall {
-  enum class Kind { Line, Polyline, Rectangle, Text, MultilineText, SetPen, SetBrush, SetTextColor };
+  enum class Kind { Line, Polyline, Rectangle, FillRect, Text, MultilineText, SetPen, SetBrush, SetTextColor };
   Kind kind = Kind::Line;
   std::vector<Point> points;  // line: its two ends; polyline: all its points
-  Rect rect;                  // rectangle and texts
+  Rect rect;                  // rectangles and texts
+  Rgb fill;                   // the colour of a filled rectangle
   std::string text;
   TextAlign align = TextAlign::Center;
   Pen pen;  // the tools in effect when the call was made (the new ones for Set* calls)
@@ -33,6 +34,11 @@ class RecordingDeviceContext final : public DeviceContext {
     record(DrawCall::Kind::Polyline).points.assign(points.begin(), points.end());
   }
   void rectangle(const Rect& rect) override { record(DrawCall::Kind::Rectangle).rect = rect; }
+  void fillRect(const Rect& rect, Rgb color) override {
+    DrawCall& call = record(DrawCall::Kind::FillRect);
+    call.rect = rect;
+    call.fill = color;
+  }
   void text(const Rect& rect, std::string_view text, TextAlign align) override {
     DrawCall& call = record(DrawCall::Kind::Text);
     call.rect = rect;

@@ -16,7 +16,7 @@ using namespace std::chrono;
 using testing::SessionRig;
 using testing::tickUntilEnd;
 
-TEST(TestSessionLive, CurveTestDrawsEverySampleOnce) {
+TEST(ExerciseSessionLive, CurveTestDrawsEverySampleOnce) {
   SessionRig rig("");
   GraphSettings graph;
   ASSERT_EQ(rig.test.startForceTest({.forceTestValue = 1, .forceTestMode = kTimeMode}), StartResult::Started);
@@ -38,7 +38,7 @@ TEST(TestSessionLive, CurveTestDrawsEverySampleOnce) {
   EXPECT_GT(sum, 0.0);
 }
 
-TEST(TestSessionLive, RepetitionTestShowsTheRepetitionInProgress) {
+TEST(ExerciseSessionLive, RepetitionTestShowsTheRepetitionInProgress) {
   SessionRig rig("");
   ASSERT_TRUE(rig.simulation().setSubject({.pushForce = 1200, .pushLength = 250}));
   ASSERT_EQ(rig.test.startForceTest({.forceTestValue = 3, .forceTestMode = kRepetitionMode}), StartResult::Started);
@@ -62,7 +62,7 @@ TEST(TestSessionLive, RepetitionTestShowsTheRepetitionInProgress) {
   }
 }
 
-TEST(TestSessionSoak, TwoHundredShortTestsLeaveNoMemoryOrDescriptorsBehind) {
+TEST(ExerciseSessionSoak, TwoHundredShortTestsLeaveNoMemoryOrDescriptorsBehind) {
   SessionRig rig(",fast");
   auto descriptors = [] {
     return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator());

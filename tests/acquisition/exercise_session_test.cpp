@@ -6,6 +6,7 @@
 #include "acquisition/session_rig.h"
 #include "acquisition/simulated_plate.h"
 #include "reports/jump_analysis.h"
+#include "storage/measurement_file.h"
 
 namespace velkora {
 namespace {
@@ -86,6 +87,29 @@ TEST(ExerciseSession, RepetitionModeEndsOneFrameAfterTheLastRepetition) {
   EXPECT_EQ(s.saved.load(), 0);
 }
 
+// The simulated subject pushes as often as the test asks, whatever number of pushes is set for tests
+// by time: every target ends the test with that many repetitions.
+TEST(ExerciseSession, SimulatedSubjectGivesTheRepetitionsTheTestAsksFor) {
+  for (const int32_t target : {1, 8, 25}) {
+    SCOPED_TRACE(target);
+    SessionRig rig(",fast");
+    ASSERT_TRUE(rig.simulation().setSubject({.pushCount = 2}));
+    ASSERT_EQ(rig.test.startForceTest(force(kRepetitionMode, target)), StartResult::Started);
+    ASSERT_EQ(tickUntilEnd(rig.test), TestEnd::Finished);
+    EXPECT_EQ(rig.store->repetitions.count.load(), target);
+  }
+  // A test by time gets the pushes that are set.
+  SessionRig rig(",fast");
+  ASSERT_TRUE(rig.simulation().setSubject({.pushCount = 2, .pushLength = 200}));
+  ASSERT_EQ(rig.test.startForceTest(force(kTimeMode, 5, 0)), StartResult::Started);
+  ASSERT_EQ(tickUntilEnd(rig.test), TestEnd::Finished);
+  int32_t pushes = 0;
+  for (int32_t i = 1; i < rig.store->sampleCount.load(); ++i)
+    pushes += rig.store->channels.vertical[i] > kRepetitionThreshold &&
+              rig.store->channels.vertical[i - 1] <= kRepetitionThreshold;
+  EXPECT_EQ(pushes, 2);
+}
+
 TEST(ExerciseSession, PowerTestIsSmoothedAndItsHeightsMatchTheFlightTime) {
   for (int32_t flight : {300, 600}) {
     SessionRig rig(",fast");
@@ -121,8 +145,7 @@ TEST(ExerciseSession, PowerTestIsSmoothedAndItsHeightsMatchTheFlightTime) {
 // A stopped take holds samples nobody saved: it counts as unsaved, whatever the flag was before.
 TEST(ExerciseSession, StopKeepsEverythingRecordedAsAnUnsavedTake) {
   for (int32_t savedBefore : {1, 0}) {
-    SessionRig rig("");                                          // real time: the test still runs when STOP comes
-    ASSERT_TRUE(rig.simulation().setSubject({.pushCount = 1}));  // never the 3 repetitions asked for
+    SessionRig rig("pushes:1");  // real time: the test still runs when STOP comes; never the 3 repetitions asked for
     rig.store->saved = savedBefore;
     ASSERT_EQ(rig.test.startForceTest(force(kRepetitionMode, 3)), StartResult::Started);
     ASSERT_TRUE(waitFor([&] { return rig.store->repetitions.count.load() == 1; }));
@@ -192,6 +215,51 @@ TEST(ExerciseSession, PlateUnpluggedMidTestEndsItAndKeepsTheSamples) {
   live.simulation().plugIn();
   ASSERT_EQ(live.test.startPowerTest({.powerTestTime = 1}, 75.0f), StartResult::Started);
   EXPECT_EQ(tickUntilEnd(live.test, milliseconds(10)), TestEnd::Finished);
+}
+
+// After a longer recording (a 5 s jump), whatever ends the next, shorter test leaves the pair past its
+// last sample at 0, and the file saved next holds 0 there.
+TEST(ExerciseSession, TheSparePairAfterTheLastSampleReadsZeroWhateverEndedTheTest) {
+  const struct {
+    const char* name;
+    const char* scenario;
+    bool power;
+    bool stopEarly;
+    TestEnd end;
+  } cases[] = {
+      {"force test by time", ",fast", false, false, TestEnd::Finished},
+      {"power test", ",fast", true, false, TestEnd::Finished},
+      {"STOP", "", false, true, TestEnd::Stopped},
+      {"lost plate", "unplug:700,fast", false, false, TestEnd::PlateLost},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SessionRig rig(c.scenario);
+    MeasurementStore& s = *rig.store;
+    std::fill_n(s.channels.vertical, kMaxSamples, 7366);
+    std::fill_n(s.channels.horizontal, kMaxSamples, 55);
+    s.sampleCount = 5000;
+    const StartResult started = c.power ? rig.test.startPowerTest({.powerTestTime = 1}, 75.0f)
+                                        : rig.test.startForceTest(force(kTimeMode, 1, 0));
+    ASSERT_EQ(started, StartResult::Started);
+    if (c.stopEarly) {
+      ASSERT_TRUE(waitFor([&] { return s.recording.sampleCount.load() > 200; }));
+      EXPECT_EQ(rig.test.stop(), c.end);
+    } else {
+      EXPECT_EQ(tickUntilEnd(rig.test), c.end);
+    }
+    const int32_t n = s.sampleCount.load();
+    ASSERT_GT(n, 0);
+    ASSERT_LT(n, 5000);
+    EXPECT_NE(s.channels.vertical[n - 1], 7366) << "the last sample is the new test's";
+    EXPECT_EQ(s.channels.vertical[n], 0);
+    EXPECT_EQ(s.channels.horizontal[n], 0);
+    EXPECT_EQ(s.channels.vertical[n + 1], 7366) << "only the spare pair is cleared";
+    auto saved = std::make_unique<MeasurementRecord>();
+    ASSERT_EQ(decodeMeasurement(encodeMeasurement(s, SubjectInfo{}), *saved), DecodeStatus::Ok);
+    EXPECT_EQ(saved->spareVertical, 0);
+    EXPECT_EQ(saved->spareHorizontal, 0);
+  }
 }
 
 }  // namespace

@@ -34,17 +34,18 @@ TEST(MeasurementStore, ForceAtConvertsCountsWithTheStoresOwnCalibration) {
 }
 
 TEST(MeasurementStore, KinematicChannelsReadZeroAtAndPastTheSampleCount) {
-  // A long jump analysed first, then a shorter recording analysed in the same store: the slots past
-  // the shorter one still hold the long analysis.
-  auto store = testing::makeStore({{600, 736}, {300, 400}, {300, 1500}, {400, 0}, {100, 2000}, {300, 736}},
+  // A long jump analysed first, then a shorter recording that ends in the landing analysed in the same
+  // store: the slots past the shorter one still hold the long analysis.
+  auto store = testing::makeStore({{1000, 736}, {300, 400}, {300, 1500}, {400, 0}, {100, 2000}, {300, 736}},
                                   TestKind::Power, 75.0f);
   computeJumpResults(*store);
-  const int32_t shorter = 1100;  // in the push
-  ASSERT_NE(store->jump.impulse[shorter], 0.0f);
-  ASSERT_NE(store->jump.impulseSum[shorter], 0.0f);
+  const int32_t shorter = 2050;  // in the landing
+  ASSERT_TRUE(store->jump.hasModel);
+  ASSERT_NE(store->jump.velocity[shorter], 0.0f);
   store->sampleCount = shorter;
   computeJumpResults(*store);
-  ASSERT_NE(store->jump.impulse[shorter], 0.0f) << "the spare slot keeps the earlier analysis";
+  ASSERT_TRUE(store->jump.hasModel);
+  ASSERT_NE(store->jump.velocity[shorter], 0.0f) << "the spare slot keeps the earlier analysis";
   for (ForceChannel c : {ForceChannel::Velocity, ForceChannel::Displacement, ForceChannel::Power}) {
     EXPECT_NE(forceAt(*store, shorter - 1, c), 0.0f) << static_cast<int>(c);
     EXPECT_EQ(forceAt(*store, shorter, c), 0.0f) << static_cast<int>(c);

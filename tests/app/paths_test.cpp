@@ -34,12 +34,14 @@ TEST(Paths, AWritableProgramFolderKeepsEverythingBesideTheProgram) {
   EXPECT_EQ(beside.programDirectory, "/work/build/bin/");
   EXPECT_EQ(beside.configPath, "/work/build/bin/velkora.cfg");
   EXPECT_EQ(beside.dataFolder, "/work/build/bin/DATA");
+  EXPECT_EQ(beside.libraryPath, "/work/build/bin/library.sqlite");
   EXPECT_EQ(beside.currentFilePath, "");
 
   const ProgramPaths installed = resolveProgramPaths("/usr/bin/velkora", false, user);
   EXPECT_EQ(installed.programDirectory, "/usr/bin/");
   EXPECT_EQ(installed.configPath, "/home/u/.config/Velkora/velkora.cfg");
   EXPECT_EQ(installed.dataFolder, "/home/u/Documents/Velkora/DATA");
+  EXPECT_EQ(installed.libraryPath, "/home/u/Documents/Velkora/library.sqlite");
 
   // Without per-user places there is nowhere else to go.
   const ProgramPaths nowhere = resolveProgramPaths("/usr/bin/velkora", false, UserLocations{});

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <CLI/CLI.hpp>
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -37,6 +38,8 @@ TEST(CliParsing, EveryCommandsHelpListsEveryOption) {
        {"FILE", "--report digital|repetition", "--interval K", "--separator C", "--output PATH", "--kind force|power"}},
       {"info", {"FILE", "--kind force|power"}},
       {"jump", {"FILE", "--body-weight KG"}},
+      {"library", {"--library PATH", "scan", "subjects", "tests", "trend", "compare", "sync"}},
+      {"metrics", {"FILE", "--csv", "--kind force|power"}},
       {"readouts", {"FILE", "--xl A", "--xr B", "--y1 P", "--y2 P", "--kind force|power"}},
       {"record",
        {"--force-time SECONDS", "--force-reps COUNT", "--power SECONDS", "--output PATH", "--start-force N", "--port N",
@@ -88,6 +91,9 @@ TEST(CliParsing, WrongCommandLinesNameTheOption) {
       {{"decode", "--offsets"}, "--offsets"},
       {{"jump", "a.vkr", "--body-weight"}, "--body-weight"},
       {{"samples", "a.vkr", "--bogus"}, "--bogus"},
+      {{"metrics"}, "FILE"},
+      {{"metrics", "--csv", "a.tsr", "--kind", "jump"}, "--kind"},
+      {{"metrics", "a.tsr", "--tsv"}, "--tsv"},
       {{"unknown-command"}, "unknown-command"},
   };
   for (const auto& c : cases) {
@@ -98,7 +104,31 @@ TEST(CliParsing, WrongCommandLinesNameTheOption) {
     EXPECT_NE(r.err.find(c.named), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("velkora-cli"), 0u) << r.err;
     EXPECT_EQ(r.err.back(), '\n');
+    // metrics gives its usage line after the message; the other commands keep their one line.
+    EXPECT_EQ(r.err.find("\nUsage: velkora-cli " + c.args[0]) != std::string::npos, c.args[0] == "metrics") << r.err;
   }
+}
+
+// Every option that takes a value, given last without one, is named with what it lacks.
+TEST(CliParsing, AnOptionWithoutItsValueNeedsAValue) {
+  int checked = 0;
+  for (const CliCommandInfo& info : registeredCommands()) {
+    CLI::App app;
+    CLI::App* command = app.add_subcommand(std::string(info.name));
+    const std::unique_ptr<CliCommand> defined = info.make();
+    defined->define(*command);
+    for (const CLI::Option* option : command->get_options()) {
+      if (option->get_lnames().empty() || option->get_expected_min() < 1) continue;
+      const std::string name = "--" + option->get_lnames().front();
+      SCOPED_TRACE(std::string(info.name) + " " + name);
+      const CliResult r = run({std::string(info.name), name});
+      EXPECT_EQ(r.code, kExitUsage);
+      const std::string message = "velkora-cli " + std::string(info.name) + ": " + name + " needs a value\n";
+      EXPECT_EQ(r.err.substr(0, info.usageAfterError ? message.size() : std::string::npos), message);
+      ++checked;
+    }
+  }
+  EXPECT_GE(checked, 20) << "every value option of every command, the record command's tests among them";
 }
 
 TEST(CliParsing, NumbersAreDecimalWithAnOptionalPlusAndTheLastRepeatCounts) {

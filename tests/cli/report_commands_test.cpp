@@ -235,8 +235,8 @@ TEST_F(ReportCommands, SamplesInPhysicalUnits) {
 }
 
 TEST_F(ReportCommands, JumpAnalysisOfAFile) {
-  // The mean force over the whole recording is the baseline; this jump does not land back at rest,
-  // so only the detection and the heights are compared with the physics.
+  // The detection and the heights of the take-off impulse and the flight time, compared with the physics;
+  // the extremes come from the kinematics model, tested with it.
   const std::string path = jumpFile("jump.vkr");  // any name: read as a power test
   CliResult r = run({"jump", path});
   ASSERT_EQ(r.code, kExitOk) << r.err;

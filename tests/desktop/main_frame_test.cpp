@@ -9,9 +9,13 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QIcon>
+#include <QImage>
 #include <QMenuBar>
+#include <QScrollBar>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextImageFormat>
 #include <QToolBar>
 #include <QWidgetAction>
 #include <filesystem>
@@ -379,6 +383,38 @@ TEST(UserGuide, HelpShowsTheInstalledGuideOrSaysItIsMissing) {
   });
   frame.sendCommand(cmd::kUserGuide);
   EXPECT_NE(shown.find("Put the subject on the plate."), std::string::npos) << shown;
+}
+
+// A picture wider than the guide's window is shown at its own size, pixel for pixel, and the view
+// scrolls to it.
+TEST(UserGuide, PicturesKeepTheirOwnSizeAndTheViewScrolls) {
+  UiFixture fixture;
+  fixture.start();
+  const std::string folder = fixture.root.file("share/doc/velkora");
+  std::filesystem::create_directories(folder + "/docs");
+  QImage picture(2000, 300, QImage::Format_RGB32);
+  picture.fill(Qt::darkBlue);
+  ASSERT_TRUE(picture.save(QString::fromStdString(folder + "/docs/wide.png")));
+  testing::writeFile(folder + "/README.md", "# Velkora\n\n![The window](docs/wide.png)\n");
+  QSizeF shownSize;
+  int scrollRange = 0;
+  ModalScript script;
+  script.then([&](QWidget* w) {
+    auto* browser = w->findChild<QTextBrowser*>();
+    ASSERT_NE(browser, nullptr);
+    QApplication::processEvents();
+    for (QTextBlock block = browser->document()->begin(); block.isValid(); block = block.next())
+      for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextImageFormat image = it.fragment().charFormat().toImageFormat();
+        if (image.isValid()) shownSize = QSizeF(image.width(), image.height());
+      }
+    scrollRange = browser->horizontalScrollBar()->maximum();
+    static_cast<QDialog*>(w)->reject();
+  });
+  fixture.app->mainFrame()->sendCommand(cmd::kUserGuide);
+  // No size of its own in the document: the picture is drawn at the size of the image file.
+  EXPECT_EQ(shownSize, QSizeF(0, 0));
+  EXPECT_GT(scrollRange, 2000 - 1300) << "the part beyond the window is reached by scrolling";
 }
 
 }  // namespace

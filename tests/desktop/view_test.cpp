@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTest>
 
 #include "desktop/dialog_bar.h"
@@ -154,6 +157,38 @@ TEST_F(ViewTest, GraphSetupRedrawsWhateverTheDialogReturnsAndResetEmptiesTheView
   EXPECT_EQ(frame().shownBar(), 0);
   EXPECT_FALSE(view().reportList()->isVisible());
   EXPECT_EQ(view().reportList()->geometry(), QRect(0, 0, 0, 0));
+}
+
+// On a screen of 800 x 600 the window fits, and its curve bar and report bar show every control whole,
+// every entry of the parameter lists uncut.
+TEST_F(ViewTest, TheBarsFitAWindowOfEightHundredBySixHundred) {
+  frame().resize(800, 600);
+  frame().show();
+  for (const int32_t mode : {cmd::kCurveGraph, cmd::kDigitalReport}) {
+    SCOPED_TRACE(mode);
+    frame().sendCommand(mode);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(frame().width(), 800);
+    DialogBar* bar = frame().dialogBar();
+    ASSERT_NE(bar, nullptr);
+    for (const QWidget* control : bar->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+      EXPECT_TRUE(bar->rect().contains(control->geometry())) << control->accessibleName().toStdString();
+      // Buttons have the fixed width of their text; lists and labels need their size hint.
+      const int needed = control->minimumWidth() > 0 ? control->minimumWidth() : control->sizeHint().width();
+      EXPECT_GE(control->width(), needed) << control->accessibleName().toStdString();
+    }
+  }
+  frame().sendCommand(cmd::kCurveGraph);
+  QCoreApplication::processEvents();
+  for (const int32_t id : {cmd::kY1List, cmd::kY2List}) {
+    QComboBox* list = frame().dialogBar()->list(id);
+    QStyleOptionComboBox option;
+    option.initFrom(list);
+    const QRect field = list->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list);
+    for (int entry = 0; entry < list->count(); ++entry)
+      EXPECT_LE(list->fontMetrics().horizontalAdvance(list->itemText(entry)), field.width())
+          << list->itemText(entry).toStdString();
+  }
 }
 
 TEST_F(ViewTest, TheReportListGrowsWithTheViewFromItsLeastRectangle) {

@@ -18,12 +18,18 @@ want share/mime/packages/velkora.xml
 want share/icons/hicolor/scalable/apps/org.velkora.Velkora.svg
 for size in 16 22 32 48 64 128 256; do want "share/icons/hicolor/${size}x${size}/apps/org.velkora.Velkora.png"; done
 want lib/udev/rules.d/99-velkora.rules
-want share/man/man1/velkora-cli.1
+want share/man/man1/velkora-cli.1.gz
 want share/doc/velkora/README.md
+want share/doc/velkora/copyright
+want share/doc/velkora/changelog.gz
 if [ -e "$build/bin/velkora" ]; then
   want bin/velkora
-  want share/man/man1/velkora.1
+  want share/man/man1/velkora.1.gz
 fi
+# Manual pages and the change log are compressed, and nothing of them is left uncompressed.
+for file in "$root"/usr/share/man/man1/* "$root"/usr/share/doc/velkora/changelog*; do
+  gzip -t "$file" 2>/dev/null || fail "$file is not gzip-compressed"
+done
 
 # The files are what their validators accept.
 if command -v desktop-file-validate >/dev/null; then
@@ -40,7 +46,7 @@ for type in $(sed -n 's/^MimeType=//p' "$root/usr/share/applications/org.velkora
   grep -q "type=\"$type\"" "$root/usr/share/mime/packages/velkora.xml" || fail "desktop entry claims undefined $type"
 done
 if command -v man >/dev/null; then
-  for page in "$root"/usr/share/man/man1/*.1; do
+  for page in "$root"/usr/share/man/man1/*.1.gz; do
     MANWIDTH=80 man -l "$page" >/dev/null 2>"$root/man.err" || fail "man page $page does not render"
     if [ -s "$root/man.err" ]; then cat "$root/man.err" >&2; fail "man page $page has warnings"; fi
   done

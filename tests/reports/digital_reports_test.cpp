@@ -31,23 +31,26 @@ class NumericLocale {
   bool ok_;
 };
 
-// A power recording whose kinematic channels are set by hand: baseline 0.981 N·s per sample makes
-// the mass exactly 100 kg, so velocity = impulse / 100 and displacement = impulseSum / 1000.
+// A power recording whose kinematic model is set by hand: a 100 kg subject (981 N) whose velocity,
+// displacement (cm), power F·v and acceleration (F − 981) / 100 are given, taking off at sample 4.
 std::unique_ptr<MeasurementStore> handMadeJump(float bodyWeight) {
   auto store = makeStore({}, TestKind::Power, bodyWeight);
   const int32_t vertical[8] = {1081, 1231, 1081, 1131, 481, 481, 1567, 481};
-  const float impulse[8] = {0, 100, 250, 50, -10, -180, -20, 0};
-  const float impulseSum[8] = {0, -12345, -500, 0, 0, 3000, 54321, 100};
+  const double velocity[8] = {0, 1, 2.5, 0.5, -0.1, -1.8, -0.2, 0};
+  const float displacement[8] = {0, -12.345f, -0.5f, 0, 0, 3, 54.321f, 0.1f};
   for (int k = 0; k < 8; ++k) {
     store->channels.vertical[k] = vertical[k];
     store->channels.horizontal[k] = 0;
-    store->jump.impulse[k] = impulse[k];
-    store->jump.impulseSum[k] = impulseSum[k];
+    store->jump.velocity[k] = static_cast<float>(velocity[k]);
+    store->jump.displacement[k] = displacement[k];
+    store->jump.power[k] = static_cast<float>(vertical[k] * velocity[k]);
+    store->jump.acceleration[k] = static_cast<float>((vertical[k] - 981) / 100.0);
   }
   store->sampleCount = 8;
   store->jump.analysed = true;
-  store->jump.baseline = 0.981f;
-  store->jump.peakIndex = 3;
+  store->jump.hasModel = true;
+  store->jump.phases.takeOff = 4;
+  store->jump.peakIndex = 6;  // the model's take-off splits the phases, not the impulse peak
   return store;
 }
 

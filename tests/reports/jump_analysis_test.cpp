@@ -5,6 +5,9 @@
 #include <cmath>
 
 #include "report_fixtures.h"
+#include "reports/digital_reports.h"
+#include "reports/test_metrics.h"
+#include "support/designed_jump.h"
 
 namespace velkora {
 namespace {
@@ -93,7 +96,6 @@ TEST(JumpAnalysis, ImpulsePeak) {
   auto step = makeStore({{1000, 1000}, {2000, 500}});
   computeJumpResults(*step);
   EXPECT_EQ(step->jump.peakIndex, 999);
-  EXPECT_FLOAT_EQ(step->jump.baseline, (1000.0f + 1000.0f) / 3000);
 
   // Empty recording: nothing written, peak 0, all extremes 0.
   auto none = makeStore({});
@@ -200,6 +202,51 @@ TEST(JumpAnalysis, DegenerateRecordings) {
   EXPECT_EQ(h.flightTime, 60990);
   EXPECT_NEAR(h.heightByFlightTime, 1.22625 * 60990.0 * 60990.0 / 10000, 100.0);
   EXPECT_GT(h.heightByFlightTime, 0.0f);
+}
+
+TEST(JumpAnalysis, LongRecordingKeepsTheLiftNearTheJumpHeight) {
+  // A jump in a full 61 s recording: the model does not drift with the length of the standing after it.
+  testing::DesignedJump design;
+  design.samples = kMaxSamples;
+  const testing::JumpTruth truth = testing::jumpTruth(design);
+  auto store = testing::designedStore(design);
+  computeJumpResults(*store);
+  ASSERT_TRUE(store->jump.hasModel);
+  const TestMetrics metrics = computeTestMetrics(*store, TestKind::Power);
+  auto metric = [&metrics](std::string_view key) {
+    for (const Metric& m : metrics.whole)
+      if (m.key == key) return m.value;
+    return -1.0;
+  };
+  const double height = metric("jumpHeightTakeoffVelocity_cm");
+
+  DigitalReport report;
+  fillSummaryReport(*store, report);
+  ASSERT_EQ(report.rows.cell(5, 0), "Center of gravity lift after take off:");
+  const double lift = std::stod(std::string(report.rows.cell(5, 1)));
+  EXPECT_NEAR(lift, height, 15.0);
+  EXPECT_NEAR(lift, truth.takeoffHeightCm + truth.heightCm, 0.5) << "the apex above standing";
+  EXPECT_NEAR(std::stod(std::string(report.rows.cell(4, 1))), -100 * design.depth, 0.3);
+
+  // The channels and the metrics are one model: the same events and the same take-off velocity.
+  const JumpPhases& phases = store->jump.phases;
+  EXPECT_EQ(phases.onset, metric("onsetIndex"));
+  EXPECT_EQ(phases.brakingStart, metric("brakingStartIndex"));
+  EXPECT_EQ(phases.propulsionStart, metric("propulsionStartIndex"));
+  EXPECT_EQ(phases.takeOff, metric("takeoffIndex"));
+  EXPECT_EQ(phases.touchDown, metric("touchdownIndex"));
+  EXPECT_GT(phases.landingEnd, phases.touchDown);
+  EXPECT_LT(phases.landingEnd, truth.touchdown + design.landing * 1000 + 5);
+  EXPECT_EQ(forceAt(*store, phases.takeOff, ForceChannel::Velocity), static_cast<float>(metric("takeoffVelocity_m_s")));
+  // After the landing the subject stands still at the landing's height: no velocity, no power.
+  EXPECT_EQ(forceAt(*store, 60000, ForceChannel::Velocity), 0.0f);
+  EXPECT_EQ(forceAt(*store, 60000, ForceChannel::Power), 0.0f);
+  EXPECT_EQ(forceAt(*store, 60000, ForceChannel::Displacement),
+            forceAt(*store, phases.landingEnd, ForceChannel::Displacement));
+  EXPECT_NEAR(accelerationAt(*store, phases.propulsionStart),
+              (forceAt(*store, phases.propulsionStart, ForceChannel::Vertical) - metric("bodyWeight_N")) /
+                  metric("bodyMass_kg"),
+              1e-4);
 }
 
 }  // namespace

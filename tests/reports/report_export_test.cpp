@@ -187,6 +187,39 @@ TEST(ReportExport, NameLineCanNeverAddLinesOrCells) {
   }
 }
 
+// Characters that turn text around or break the line in a spreadsheet or an editor become spaces; their
+// neighbours in the same UTF-8 blocks stay as they are.
+TEST(ReportExport, NameLineTurnsLineAndDirectionControlsIntoSpaces) {
+  const struct {
+    const char* character;
+    bool becomesSpace;
+  } cases[] = {
+      {"\xE2\x80\xA8", true},   // U+2028 line separator
+      {"\xE2\x80\xA9", true},   // U+2029 paragraph separator
+      {"\xE2\x80\xAA", true},   // U+202A left-to-right embedding
+      {"\xE2\x80\xAB", true},   // U+202B right-to-left embedding
+      {"\xE2\x80\xAC", true},   // U+202C pop directional formatting
+      {"\xE2\x80\xAD", true},   // U+202D left-to-right override
+      {"\xE2\x80\xAE", true},   // U+202E right-to-left override
+      {"\xE2\x81\xA6", true},   // U+2066 left-to-right isolate
+      {"\xE2\x81\xA7", true},   // U+2067 right-to-left isolate
+      {"\xE2\x81\xA8", true},   // U+2068 first strong isolate
+      {"\xE2\x81\xA9", true},   // U+2069 pop directional isolate
+      {"\xE2\x80\xA7", false},  // U+2027 hyphenation point
+      {"\xE2\x80\xAF", false},  // U+202F narrow no-break space
+      {"\xE2\x81\xA5", false},  // U+2065
+      {"\xE2\x81\xAA", false},  // U+206A
+      {"\xE2\x82\xAC", false},  // U+20AC euro sign
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(std::string(c.character)));
+    const std::string name = std::string("Ann") + c.character + "Lee";
+    EXPECT_EQ(csvNameLine(name, ';'), c.becomesSpace ? "Name: Ann Lee" : "Name: " + name);
+  }
+  // A sequence cut short at the end of the name is not one of them.
+  EXPECT_EQ(csvNameLine("Ann\xE2\x80", ';'), "Name: Ann\xE2\x80");
+}
+
 TEST(ReportExport, UsableSeparators) {
   for (const char separator : {';', ',', '|', '/', 'x', '#', '\''})
     EXPECT_TRUE(isUsableCsvSeparator(separator)) << separator;

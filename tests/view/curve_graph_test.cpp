@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "reports/jump_analysis.h"
+#include "support/designed_jump.h"
 #include "view/graph_fixtures.h"
 #include "view/recording_device_context.h"
 #include "view/screen_layout.h"
@@ -455,6 +457,21 @@ TEST(Readouts, TextsCellsAndColours) {
   EXPECT_EQ(dc.textColor(), kBlack);
 }
 
+// On paper (y up, 0.1 mm) the rows keep clear of the panel's frame above and below.
+TEST(Readouts, PrintedRowsKeepClearOfTheFrame) {
+  auto store = makeGraphStore(
+      200, [](int32_t) { return 100; }, [](int32_t) { return 5; });
+  const Rect panel{0, -350, 1800, -450};
+  RecordingDeviceContext dc(true);
+  drawReadouts(dc, panel, *store, windowView(0, 199));
+  EXPECT_EQ(dc.ofKind(DrawCall::Kind::Rectangle).at(0).rect, panel);
+  const auto texts = dc.ofKind(DrawCall::Kind::Text);
+  ASSERT_EQ(texts.size(), 11u);
+  EXPECT_EQ(texts[0].rect, (Rect{0, -355, 450, -385}));
+  EXPECT_EQ(texts[3].rect, (Rect{0, -385, 450, -415}));
+  EXPECT_EQ(texts[10].rect, (Rect{1350, -415, 1800, -445}));
+}
+
 TEST(Readouts, SinglePrecisionSumsLocaleAndEdgeRanges) {
   // 61000 samples of 1234 N: the single-precision sum drifts from the exact 75274000 as the program's
   // own arithmetic does; the readouts show what float gives, not what double would.
@@ -483,6 +500,80 @@ TEST(Readouts, SinglePrecisionSumsLocaleAndEdgeRanges) {
   texts = readoutTexts(*store, view);
   EXPECT_EQ(texts[5], "avr Y1:     0.0");
   EXPECT_EQ(texts[4], "int Y1:     0.0");
+}
+
+TEST(CurveGraph, PhasesOfAJumpInsideTheWindow) {
+  auto store = testing::designedStore({});
+  computeJumpResults(*store);
+  ASSERT_TRUE(store->jump.hasModel);
+  const JumpPhases& p = store->jump.phases;
+  const std::vector<std::pair<int32_t, std::string>> events = {{p.onset, "Onset"},          {p.brakingStart, "Brake"},
+                                                               {p.propulsionStart, "Push"}, {p.takeOff, "Take-off"},
+                                                               {p.touchDown, "Touch-down"}, {p.landingEnd, "End"}};
+  const std::set<std::string> labels = {"Onset", "Brake", "Push", "Take-off", "Touch-down", "End"};
+  const struct {
+    const char* name;
+    int32_t start, end;
+    bool show, live, paper;
+    size_t bands;  // bands between events, cut to the window
+  } cases[] = {
+      {"whole recording", 0, 4999, true, false, false, 5},
+      {"on paper", 0, 4999, true, false, true, 5},
+      {"from the braking into the flight", p.brakingStart + 50, p.takeOff + 100, true, false, false, 3},
+      {"standing only", 0, 1500, true, false, false, 0},
+      {"turned off", 0, 4999, false, false, false, 0},
+      {"while the test runs", 0, 4999, true, true, false, 0},
+  };
+  GraphSettings settings;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    RecordingDeviceContext dc(c.paper);
+    CurveGraphView view = windowView(c.start, c.end);
+    view.showPhases = c.show;
+    view.live = c.live;
+    view.publishedCount = 5000;
+    const CurveScales scales = drawCurveGraph(dc, c.paper ? kPaperPlot : kPlot, *store, settings, view);
+    auto x = [&scales](int32_t sample) {
+      return scales.plot.left + truncateToInt((sample - scales.windowStart) * scales.xScale);
+    };
+    // A line and a label for every event inside the window, in order.
+    std::vector<std::string> drawnLabels;
+    for (const std::string& text : dc.texts())
+      if (labels.count(text) == 1) drawnLabels.push_back(text);
+    std::vector<int32_t> lineXs;
+    for (const auto& segment : dc.segments())
+      if (segment.pen.color == Rgb{128, 128, 128}) lineXs.push_back(segment.from.x);
+    std::vector<std::string> wantedLabels;
+    std::vector<int32_t> wantedXs;
+    const bool shown = c.show && !c.live;
+    for (const auto& [sample, label] : events)
+      if (shown && sample >= c.start && sample <= c.end) {
+        wantedLabels.push_back(label);
+        wantedXs.push_back(x(sample));
+      }
+    EXPECT_EQ(drawnLabels, wantedLabels);
+    EXPECT_EQ(lineXs, wantedXs);
+    const std::vector<DrawCall> bands = dc.ofKind(DrawCall::Kind::FillRect);
+    ASSERT_EQ(bands.size(), c.bands);
+    for (const DrawCall& band : bands) {
+      EXPECT_GE(std::min(band.rect.left, band.rect.right), scales.plot.left);
+      EXPECT_LE(std::max(band.rect.left, band.rect.right), scales.plot.right);
+      EXPECT_EQ(band.rect.top, scales.plot.top);
+      EXPECT_EQ(band.rect.bottom, scales.plot.bottom);
+    }
+    if (c.bands == 5) {
+      EXPECT_EQ(bands[1].rect.left, x(p.brakingStart)) << "the braking band starts at its event";
+    }
+    if (c.bands == 3) {
+      EXPECT_EQ(bands[0].rect.left, scales.plot.left) << "a band cut by the window's start";
+    }
+  }
+
+  // A force test never shows phases, whatever its store holds.
+  store->testKind = TestKind::Force;
+  RecordingDeviceContext dc;
+  drawCurveGraph(dc, kPlot, *store, settings, windowView(0, 4999));
+  EXPECT_TRUE(dc.ofKind(DrawCall::Kind::FillRect).empty());
 }
 
 }  // namespace

@@ -115,6 +115,40 @@ TEST(PrintPage, ReportTableOfTenRows) {
   EXPECT_EQ(dc.texts()[0], "Orvel Force - Digital report");
 }
 
+// Every report layout's titles and cells stay inside the ruled box; a layout wider than the box is
+// scaled to it in proportion, the others keep their widths.
+TEST(PrintPage, ReportColumnsStayInsideTheRuledBox) {
+  auto store = makeGraphStore(
+      3, [](int32_t i) { return 100 * i; }, [](int32_t) { return 5; });
+  GraphSettings settings;
+  for (const ReportColumnTable* layout :
+       {&forceIntervalColumns, &powerIntervalColumns, &heightReportColumns, &summaryColumns, &repetitionColumns}) {
+    SCOPED_TRACE(layout->headers[0]);
+    DigitalReport report;
+    report.columns = layout;
+    report.rows.reset(layout->count);
+    for (int32_t c = 0; c < layout->count; ++c) report.rows.appendCell("1");
+    PrintDocument document{*store, settings, "Ann", PageContent::Report};
+    document.report = &report;
+    RecordingDeviceContext dc(true);
+    drawPage(dc, document, 0, kA4Printable);
+
+    int32_t total = 0;
+    for (int32_t c = 0; c < layout->count; ++c) total += layout->printWidths[static_cast<size_t>(c)];
+    const auto titles = dc.ofKind(DrawCall::Kind::MultilineText);
+    ASSERT_EQ(titles.size(), static_cast<size_t>(layout->count));
+    for (int32_t c = 0; c < layout->count; ++c) {
+      const Rect& title = titles[static_cast<size_t>(c)].rect;
+      const int32_t width = layout->printWidths[static_cast<size_t>(c)];
+      EXPECT_GE(title.left, 0);
+      EXPECT_LE(title.right, kPageWidth);
+      EXPECT_NEAR(title.right - title.left + 5, total > kPageWidth ? width * kPageWidth / total : width, 1) << c;
+    }
+    EXPECT_EQ(titles.back().rect.right, std::min(total, kPageWidth));
+    for (const DrawCall& cell : dc.ofKind(DrawCall::Kind::Text)) EXPECT_LE(cell.rect.right, kPageWidth) << cell.text;
+  }
+}
+
 TEST(PrintPage, LongReportContinuesOnFurtherPages) {
   auto store = makeGraphStore(
       100, [](int32_t i) { return i; }, [](int32_t) { return 0; }, TestKind::Power);

@@ -11,6 +11,7 @@
 #include "cli/cli_options.h"
 #include "model/messages.h"
 #include "model/number_text.h"
+#include "painting/graph_fonts.h"
 #include "storage/binary_io.h"
 
 namespace velkora::cli {
@@ -74,6 +75,13 @@ bool outputWritable(const std::string& output, CliIo& io) {
   if (checkFileReplaceable(output, reason)) return true;
   io.err << msg::kFileSaveError << '\n';
   printFileReason(io.err, output, reason);
+  return false;
+}
+
+bool textFontLoads(std::string_view command, const QFont& font, CliIo& io) {
+  if (fontLoads(font)) return true;
+  io.err << "velkora-cli " << command << ": no font could be loaded to draw the text (" << font.family().toStdString()
+         << " or any other); nothing written\n";
   return false;
 }
 

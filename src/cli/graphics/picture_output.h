@@ -4,6 +4,7 @@
 // is drawn, and the reporting of a write that failed.
 
 #include <CLI/CLI.hpp>
+#include <QFont>
 #include <QImage>
 #include <QSize>
 #include <initializer_list>
@@ -24,6 +25,10 @@ CLI::Validator outputFormats(std::initializer_list<ImageFileFormat> formats);
 
 // True when `output` can be replaced; otherwise "File Save Error" and "PATH: reason" on io.err.
 bool outputWritable(const std::string& output, CliIo& io);
+
+// True when Qt can load `font` to draw the text; otherwise "velkora-cli COMMAND: no font ..." on io.err,
+// and the command fails rather than write a picture without a word on it.
+bool textFontLoads(std::string_view command, const QFont& font, CliIo& io);
 
 // "File Save Error" and the painting's reason on io.err; returns kExitFailure.
 int writeFailed(const std::string& reason, CliIo& io);

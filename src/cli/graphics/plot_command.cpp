@@ -15,6 +15,7 @@
 #include "cli/graphics/picture_output.h"
 #include "model/settings.h"
 #include "painting/graph_files.h"
+#include "painting/graph_fonts.h"
 #include "view/bar_graph.h"
 #include "view/screen_layout.h"
 
@@ -69,6 +70,7 @@ int PlotCommand::run(CliIo& io, SharedRecords& records) {
     const BarGraphView view = openedBarView();
     if (!outputWritable(output_, io)) return kExitFailure;
     OffscreenGui gui;
+    if (!textFontLoads("plot", screenFont(), io)) return kExitFailure;
     std::string error;
     if (!writeBarGraphFile(output_, size_, store, subject.name, settings, view, error)) return writeFailed(error, io);
     return kExitOk;
@@ -78,6 +80,7 @@ int PlotCommand::run(CliIo& io, SharedRecords& records) {
   if (!view) return kExitUsage;
   if (!outputWritable(output_, io)) return kExitFailure;
   OffscreenGui gui;
+  if (!textFontLoads("plot", screenFont(), io)) return kExitFailure;
   std::string error;
   if (!writeCurveGraphFile(output_, size_, store, subject.name, settings, *view, error)) return writeFailed(error, io);
   return kExitOk;
@@ -91,7 +94,9 @@ const CliRegistration registration{
      "with the cursors XL and XR on the window's ends; A must be below B and both within 0 .. the end of the\n"
      "recording (its sample count, at most 60999). The parameters P (0 F vertical, 1 F horizontal, 2 F\n"
      "vector, 3 v, 4 h, 5 P) default to 0 and 1, for a power test 0 and 3; the axes are those of a fresh\n"
-     "installation. The bar graph needs a force test with repetitions. The extension of OUT chooses PNG, SVG\n"
+     "installation; a power test shows the phases of its jump (onset, braking, propulsion, take-off,\n"
+     "touch-down, end of the landing) as shaded bands with labelled lines. The bar graph needs a force test\n"
+     "with repetitions. The extension of OUT chooses PNG, SVG\n"
      "or PDF (one page of the picture's size); the file is replaced only when complete and may not be FILE.",
      makeCommand<PlotCommand>}};
 

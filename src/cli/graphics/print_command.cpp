@@ -22,6 +22,7 @@
 #include "model/settings.h"
 #include "painting/graph_files.h"
 #include "painting/page_printing.h"
+#include "painting/graph_fonts.h"
 #include "reports/report_table.h"
 #include "view/print_page.h"
 #include "view/view_state.h"
@@ -172,6 +173,7 @@ int PrintCommand::run(CliIo& io, SharedRecords& records) {
 
   if (!outputWritable(output_, io)) return kExitFailure;
   OffscreenGui gui;
+  if (!textFontLoads("print", paperFont(), io)) return kExitFailure;
   if (imageFileFormat(output_) == ImageFileFormat::Png)
     return writePngFile(firstPageImage(document), output_, io) ? kExitOk : kExitFailure;
   std::string error;

@@ -17,13 +17,16 @@ extern char** environ;
 
 namespace velkora::testing {
 
-inline CliResult runCliProgram(std::vector<std::string> args, const TempDir& dir) {
+// `extraEnvironment` ("NAME=VALUE" each) is added to the environment.
+inline CliResult runCliProgram(std::vector<std::string> args, const TempDir& dir,
+                               const std::vector<std::string>& extraEnvironment = {}) {
   std::vector<std::string> environment;
   for (char** entry = environ; *entry != nullptr; ++entry) {
     const std::string_view setting(*entry);
     if (!setting.starts_with("QT_QPA_PLATFORM=") && !setting.starts_with("QT_QPA_FONTDIR="))
       environment.emplace_back(setting);
   }
+  environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
   std::vector<char*> envp;
   for (std::string& setting : environment) envp.push_back(setting.data());
   envp.push_back(nullptr);

@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <QSvgRenderer>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -308,6 +309,32 @@ TEST_F(DrawingCommands, WrongCommandLinesAndFailuresLeaveTheOutputAlone) {
   EXPECT_EQ(self.code, kExitFailure);
   EXPECT_NE(self.err.find("is the file"), std::string::npos) << self.err;
   EXPECT_EQ(velkora::testing::readFile(copy), velkora::testing::readFile(forceFile_));
+}
+
+// Without a font (here a fontconfig that knows none) Qt draws no text: the commands fail instead of
+// writing pages and pictures without a word on them.
+TEST_F(DrawingCommands, WithoutAFontNothingIsDrawnAndTheCommandFails) {
+  const std::string config = dir_.file("fonts.conf");
+  velkora::testing::writeFile(config, "<?xml version=\"1.0\"?>\n<fontconfig></fontconfig>\n");
+  TempDir out;
+  const struct {
+    std::vector<std::string> args;
+    std::string command;
+  } cases[] = {
+      {{"print", forceFile_, "--view", "repetition", "--output", out.file("page.pdf")}, "print"},
+      {{"print", powerFile_, "--view", "curve", "--output", out.file("page.png")}, "print"},
+      {{"plot", forceFile_, "--output", out.file("graph.svg")}, "plot"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    const CliResult r = velkora::testing::runCliProgram(c.args, dir_, {"FONTCONFIG_FILE=" + config});
+    EXPECT_EQ(r.code, kExitFailure) << r.err;
+    EXPECT_NE(r.err.find("velkora-cli " + c.command + ": no font could be loaded to draw the text"), std::string::npos)
+        << r.err;
+    EXPECT_TRUE(std::filesystem::is_empty(out.path())) << "nothing written";
+  }
+  // The same command with the fonts of the system draws.
+  EXPECT_EQ(velkora::testing::runCliProgram(cases[0].args, dir_).code, kExitOk);
 }
 
 TEST_F(DrawingCommands, HelpListsEveryOption) {
