@@ -44,6 +44,7 @@ class PlateSystem {
   // 0: every start uses the USB plate, as the program does; 1: the serial port of each recording's
   // portIndex instead (velkora-cli --port).
   void setTransport(int32_t transport) { transport_ = transport; }
+  int32_t transport() const { return transport_; }
 
   // The simulated plate under --simulate, for its settings; null with the real plate.
   SimulatedTransportFactory* simulation() { return simulated_.get(); }

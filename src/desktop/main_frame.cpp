@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QShortcut>
+#include <QSocketNotifier>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -132,7 +133,10 @@ CMainFrame::CMainFrame(SharedRecords records, RecentFileList& recentFiles, QWidg
   });
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+  // The notifier goes before the event source whose descriptor it watches.
+  delete plateEvents_;
+}
 
 void CMainFrame::createActions() {
   for (const CommandEntry& entry : commandTable()) {
@@ -190,6 +194,9 @@ void CMainFrame::createStatusBar() {
   bodyWeightField_->setAccessibleName(QStringLiteral("Body weight"));
   bodyWeightField_->hide();
   statusBar()->addPermanentWidget(bodyWeightField_);
+  plateField_ = new QLabel(this);
+  plateField_->setAccessibleName(QStringLiteral("Plate"));
+  statusBar()->addPermanentWidget(plateField_);
 }
 
 void CMainFrame::updateStatusFields() {
@@ -197,6 +204,23 @@ void CMainFrame::updateStatusFields() {
   const std::string weight = recordingBodyWeightText(records_.store, testRunning());
   bodyWeightField_->setText(QString::fromStdString(weight));
   bodyWeightField_->setVisible(!weight.empty());
+  const std::optional<std::string> none;
+  plateField_->setText(QString::fromStdString(
+      plateStatusText(plateConnection_, platePresence_ ? platePresence_->device() : none, records_.app.portIndex)));
+}
+
+void CMainFrame::watchPlate(PlateConnection connection, std::unique_ptr<PlatePresence> presence) {
+  delete plateEvents_;
+  plateEvents_ = nullptr;
+  plateConnection_ = connection;
+  platePresence_ = std::move(presence);
+  if (platePresence_ && platePresence_->fileDescriptor() >= 0) {
+    plateEvents_ = new QSocketNotifier(platePresence_->fileDescriptor(), QSocketNotifier::Read, this);
+    connect(plateEvents_, &QSocketNotifier::activated, this, [this] {
+      if (platePresence_->handleEvents()) updateStatusFields();
+    });
+  }
+  updateStatusFields();
 }
 
 void CMainFrame::routeFrameCommands() {

@@ -7,10 +7,12 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string_view>
 #include <vector>
 
 #include "acquisition/measurement_store.h"
+#include "acquisition/plate_presence.h"
 #include "model/shared_records.h"
 #include "reports/interval_list.h"
 
@@ -18,6 +20,7 @@ class QAction;
 class QLabel;
 class QMenu;
 class QShortcut;
+class QSocketNotifier;
 class QVBoxLayout;
 
 namespace velkora {
@@ -41,6 +44,12 @@ class CMainFrame final : public QMainWindow {
   CVelkoraView* view() const { return view_; }
   // The status bar's body weight field; hidden when the recording is no power test.
   QLabel* bodyWeightField() const { return bodyWeightField_; }
+  // The status bar's plate field: "Simulated plate", "Plate: COM2" for a serial port, or the USB
+  // plate as `presence` finds it ("Plate: /dev/ttyUSB0", "Plate: not found"), followed through the
+  // descriptor of its event source with the event loop: nothing is polled while nothing happens. The
+  // test commands never depend on it: without a plate they say "Error in communication".
+  void watchPlate(PlateConnection connection, std::unique_ptr<PlatePresence> presence);
+  QLabel* plateField() const { return plateField_; }
 
   // Runs a command as the menu would, whether or not its action is enabled now. False when
   // nothing handles the id, or when a test runs and the command is one it forbids.
@@ -127,6 +136,10 @@ class CMainFrame final : public QMainWindow {
   SimulatedPlateMenu* plateMenu_ = nullptr;
   QShortcut* stopKey_ = nullptr;
   QLabel* bodyWeightField_ = nullptr;
+  QLabel* plateField_ = nullptr;
+  PlateConnection plateConnection_ = PlateConnection::Usb;
+  std::unique_ptr<PlatePresence> platePresence_;
+  QSocketNotifier* plateEvents_ = nullptr;
   std::function<void()> playStartSound_;
   std::function<bool()> testRunning_;
 };

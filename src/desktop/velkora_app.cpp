@@ -66,6 +66,13 @@ bool CVelkoraApp::initInstance(const StartOptions& options) {
   // The one plate link of the program, on the plate or on the simulated plate.
   auto plate = std::make_unique<ProgramPlate>(records_, simulation_);
   if (plate->system().simulated()) frame_->showSimulatedPlate(*plate->system().simulation());
+  // The plate in the status bar: the USB plate followed through udev's device events.
+  if (plate->system().simulated())
+    frame_->watchPlate(PlateConnection::Simulated, nullptr);
+  else if (plate->system().transport() != 0)
+    frame_->watchPlate(PlateConnection::SerialPort, nullptr);
+  else
+    frame_->watchPlate(PlateConnection::Usb, std::make_unique<PlatePresence>(openUdevMonitor()));
   tests_ = new ExerciseController(records_, std::move(plate), *frame_);
   frame_->attachExercises(*tests_);
   frame_->show();

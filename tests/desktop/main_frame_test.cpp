@@ -4,12 +4,15 @@
 #include "desktop/main_frame.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QIcon>
 #include <QImage>
+#include <QLabel>
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QTest>
@@ -18,9 +21,12 @@
 #include <QTextImageFormat>
 #include <QToolBar>
 #include <QWidgetAction>
+#include <deque>
 #include <filesystem>
+#include <fstream>
 #include <map>
 
+#include "acquisition/plate_presence.h"
 #include "desktop/command_table.h"
 #include "desktop/dialog_bar.h"
 #include "desktop/measurement_files.h"
@@ -113,6 +119,75 @@ TEST_F(MainFrameTest, CommandsComeFromOneTableWithPromptsTooltipsAndIcons) {
   for (QAction* item : frame().menuBar()->actions()[3]->menu()->actions()) report.push_back(item->text().toStdString());
   EXPECT_EQ(report, (std::vector<std::string>{"&Digital", "&Curve graph", "&Bar graph", "&Repetition report",
                                               "&Summary report", "&h-calcul report"}));
+}
+
+// Device events the test announces as udev would: queued, with a byte in a socket that the window's
+// event loop watches.
+class FakeDeviceEvents final : public DeviceEventSource {
+ public:
+  FakeDeviceEvents() { ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, sockets_); }
+  ~FakeDeviceEvents() override {
+    ::close(sockets_[0]);
+    ::close(sockets_[1]);
+  }
+  FakeDeviceEvents(const FakeDeviceEvents&) = delete;
+  FakeDeviceEvents& operator=(const FakeDeviceEvents&) = delete;
+  int fileDescriptor() const override { return sockets_[0]; }
+  std::optional<DeviceEvent> next() override {
+    char byte = 0;
+    if (queue_.empty() || ::read(sockets_[0], &byte, 1) != 1) return std::nullopt;
+    DeviceEvent event = queue_.front();
+    queue_.pop_front();
+    return event;
+  }
+  void announce(DeviceEvent event) {
+    queue_.push_back(std::move(event));
+    EXPECT_EQ(::write(sockets_[1], "e", 1), 1);
+  }
+
+ private:
+  int sockets_[2] = {-1, -1};
+  std::deque<DeviceEvent> queue_;
+};
+
+// The plate field follows the USB plate's device events within a second; the test commands stay
+// offered without a plate, and the simulated plate and a serial port say what they are.
+TEST_F(MainFrameTest, ThePlateFieldFollowsThePlugInAndOutOfThePlate) {
+  namespace fs = std::filesystem;
+  const fs::path sys = fs::path(fixture.root.file("sys"));
+  const auto plug = [&](const std::string& tty) {
+    fs::create_directories(sys / "devices/usb1" / tty / "port" / tty);
+    std::ofstream(sys / "devices/usb1" / tty / "product") << "Orvel velkora\n";
+    fs::create_directories(sys / "class/tty" / tty);
+    fs::create_directory_symlink(sys / "devices/usb1" / tty / "port" / tty, sys / "class/tty" / tty / "device");
+  };
+  fs::create_directories(sys / "class/tty");
+  auto source = std::make_unique<FakeDeviceEvents>();
+  FakeDeviceEvents& udev = *source;
+  frame().watchPlate(PlateConnection::Usb,
+                     std::make_unique<PlatePresence>(std::move(source),
+                                                     PlateDevicePaths{.sysfsTtyRoot = (sys / "class/tty").string()}));
+  QLabel* field = frame().plateField();
+  EXPECT_EQ(field->text(), "Plate: not found");
+  for (int32_t id : {cmd::kPerform, cmd::kPowerPerform, cmd::kCheck, cmd::kCalibration})
+    EXPECT_TRUE(frame().action(id)->isEnabled()) << "needs no plate to be offered: " << id;
+
+  plug("ttyUSB0");
+  udev.announce({"add", "tty", "/dev/ttyUSB0"});
+  EXPECT_TRUE(testing::waitUntil([&] { return field->text() == "Plate: /dev/ttyUSB0"; }, 1000))
+      << field->text().toStdString();
+  testing::saveGrab(frame(), "plate_field");
+  fs::remove_all(sys / "class/tty/ttyUSB0");
+  udev.announce({"remove", "tty", "/dev/ttyUSB0"});
+  EXPECT_TRUE(testing::waitUntil([&] { return field->text() == "Plate: not found"; }, 1000))
+      << field->text().toStdString();
+
+  fixture.records.app.portIndex = 1;
+  frame().watchPlate(PlateConnection::SerialPort, nullptr);
+  EXPECT_EQ(field->text(), "Plate: COM2");
+  frame().watchPlate(PlateConnection::Simulated, nullptr);
+  EXPECT_EQ(field->text(), "Simulated plate");
+  EXPECT_TRUE(field->isVisible());
 }
 
 // Every menu, the simulated plate's too, opens with Alt and its underlined letter; within the menu bar
