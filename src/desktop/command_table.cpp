@@ -23,6 +23,8 @@ constexpr CommandEntry kCommands[] = {
     {cmd::kRepetitionReport, "Repetition report", "", "Repetition report", "Repetition report", ""},
     {cmd::kSummaryReport, "Summary report", "", "Summary report", "Summary report", ""},
     {cmd::kHeightReport, "h-calcul report", "", "h-calcul report", "h-calcul report", ""},
+    {cmd::kMetricsReport, "&Metrics", "", "Metrics of the test", "Metrics", ""},
+    {cmd::kShowPhases, "Show &phases", "", "Show the phases of a jump on the curve graph", "Show phases", ""},
     {cmd::kSetup, "Setup", "", "Setup", "Setup", ":/icons/setup.svg"},
     {cmd::kGraphSetup, "Graph setup", "", "Graph setup", "Graph setup", ":/icons/graph_setup.svg"},
     {cmd::kCalibration, "Calibration", "", "Calibration", "Calibration", ":/icons/calibration.svg"},

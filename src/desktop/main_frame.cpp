@@ -57,7 +57,8 @@ const std::vector<MenuEntry>& menuLayout() {
       {"Exercise", {cmd::kPerform, cmd::kPowerPerform, cmd::kCheck}},
       {"Report",
        {cmd::kDigitalReport, cmd::kCurveGraph, cmd::kBarGraph, cmd::kRepetitionReport, cmd::kSummaryReport,
-        cmd::kHeightReport}},
+        cmd::kHeightReport, cmd::kMetricsReport}},
+      {"&View", {cmd::kShowPhases}},
       {"Setup", {cmd::kSetup, cmd::kGraphSetup}},
       {"Calibration", {cmd::kCalibration}},
       {"About", {cmd::kUserGuide, 0, cmd::kAbout}},
@@ -85,6 +86,7 @@ bool refusedWhileTestRuns(int32_t id) {
     case cmd::kRepetitionReport:
     case cmd::kSummaryReport:
     case cmd::kHeightReport:
+    case cmd::kMetricsReport:
     case cmd::kResetView:
       return true;
     default:
@@ -299,6 +301,8 @@ void CMainFrame::showRepetitionBar() { showBar(cmd::kRepetitionBar); }
 
 void CMainFrame::showStopBar() { showBar(cmd::kStopBar); }
 
+void CMainFrame::showMetricsBar() { showBar(cmd::kMetricsBar); }
+
 int32_t CMainFrame::shownBar() const { return bar_ == nullptr ? 0 : bar_->templateId(); }
 
 int32_t CMainFrame::currentSelection(int32_t controlId) const {
@@ -346,6 +350,7 @@ bool CMainFrame::openFile(const std::string& path) {
   // The loaded recording is always shown first as the whole curve graph.
   sendCommand(cmd::kResetView);
   sendCommand(cmd::kCurveGraph);
+  emit measurementOpened(path, kind);
   return true;
 }
 

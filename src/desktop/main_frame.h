@@ -67,6 +67,8 @@ class CMainFrame final : public QMainWindow {
   void showReportBar(const IntervalList& entries);
   void showRepetitionBar();
   void showStopBar();
+  // Copy, Copy All and Export csv for a report without intervals (the metrics).
+  void showMetricsBar();
   DialogBar* dialogBar() const { return bar_; }
   int32_t shownBar() const;
   int32_t currentSelection(int32_t controlId) const;
@@ -79,7 +81,6 @@ class CMainFrame final : public QMainWindow {
   bool openFile(const QString& path);
   bool openFile(const std::string& path);
   bool save();
-
   // The unsaved-data question of the file commands and the test starts: Yes runs Save.
   void askToSaveUnsaved();
 
@@ -88,6 +89,10 @@ class CMainFrame final : public QMainWindow {
   void playStartSound() {
     if (playStartSound_) playStartSound_();
   }
+
+ signals:
+  // A measurement file was opened (its path's bytes as the system has them).
+  void measurementOpened(const std::string& path, velkora::TestKind kind);
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -5,10 +5,13 @@
 #include <QStandardPaths>
 #include <clocale>
 
+#include "desktop/jump_feedback.h"
 #include "desktop/main_frame.h"
 #include "desktop/message_box.h"
 #include "desktop/recent_files.h"
 #include "desktop/start_sound.h"
+#include "desktop/velkora_view.h"
+#include "desktop/view_preferences.h"
 #include "storage/configuration_file.h"
 
 namespace velkora {
@@ -60,6 +63,10 @@ bool CVelkoraApp::initInstance(const StartOptions& options) {
   if (plate->system().simulated()) frame_->showSimulatedPlate(*plate->system().simulation());
   tests_ = new ExerciseController(records_, std::move(plate), *frame_);
   frame_->attachExercises(*tests_);
+  new JumpFeedback(records_, *frame_, *tests_);
+  frame_->view()->setShowPhases(readShowPhases(environment_.recentFilesPath));
+  connect(frame_->view(), &CVelkoraView::showPhasesChanged, this,
+          [path = environment_.recentFilesPath](bool show) { writeShowPhases(path, show); });
   frame_->show();
   // The desktop session may end the program after closing its windows: the configuration is
   // written then too, and again at the exit itself.

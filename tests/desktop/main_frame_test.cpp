@@ -104,12 +104,12 @@ TEST_F(MainFrameTest, CommandsComeFromOneTableWithPromptsTooltipsAndIcons) {
   // The menus, with the commands that had no entry added.
   std::vector<std::string> titles;
   for (QAction* menu : frame().menuBar()->actions()) titles.push_back(menu->text().toStdString());
-  EXPECT_EQ(titles,
-            (std::vector<std::string>{"&File", "Subject", "Exercise", "Report", "Setup", "Calibration", "About"}));
+  EXPECT_EQ(titles, (std::vector<std::string>{"&File", "Subject", "Exercise", "Report", "&View", "Setup", "Calibration",
+                                              "About"}));
   std::vector<std::string> report;
   for (QAction* item : frame().menuBar()->actions()[3]->menu()->actions()) report.push_back(item->text().toStdString());
   EXPECT_EQ(report, (std::vector<std::string>{"Digital", "Curve graph", "Bar graph", "Repetition report",
-                                              "Summary report", "h-calcul report"}));
+                                              "Summary report", "h-calcul report", "&Metrics"}));
 }
 
 TEST_F(MainFrameTest, CommandsAreEnabledByTheirRulesAndALaterRouteTakesOver) {
