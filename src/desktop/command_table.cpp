@@ -25,6 +25,8 @@ constexpr CommandEntry kCommands[] = {
     {cmd::kHeightReport, "h-calcul report", "", "h-calcul report", "h-calcul report", ""},
     {cmd::kMetricsReport, "&Metrics", "", "Metrics of the test", "Metrics", ""},
     {cmd::kShowPhases, "Show &phases", "", "Show the phases of a jump on the curve graph", "Show phases", ""},
+    {cmd::kLibrary, "&Library...", "Ctrl+L", "Open the subject library: history, trends and comparisons", "Library",
+     ""},
     {cmd::kSetup, "Setup", "", "Setup", "Setup", ":/icons/setup.svg"},
     {cmd::kGraphSetup, "Graph setup", "", "Graph setup", "Graph setup", ":/icons/graph_setup.svg"},
     {cmd::kCalibration, "Calibration", "", "Calibration", "Calibration", ":/icons/calibration.svg"},

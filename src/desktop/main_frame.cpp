@@ -51,8 +51,8 @@ struct MenuEntry {
 const std::vector<MenuEntry>& menuLayout() {
   static const std::vector<MenuEntry> menus = {
       {"&File",
-       {cmd::kOpenForce, cmd::kOpenPower, cmd::kSave, 0, cmd::kPrint, cmd::kPrintPreview, cmd::kPrintSetup, 0,
-        kRecentFiles, cmd::kExit}},
+       {cmd::kOpenForce, cmd::kOpenPower, cmd::kSave, 0, cmd::kLibrary, 0, cmd::kPrint, cmd::kPrintPreview,
+        cmd::kPrintSetup, 0, kRecentFiles, cmd::kExit}},
       {"Subject", {cmd::kSubjectInfo}},
       {"Exercise", {cmd::kPerform, cmd::kPowerPerform, cmd::kCheck}},
       {"Report",
@@ -354,6 +354,13 @@ bool CMainFrame::openFile(const std::string& path) {
   return true;
 }
 
+bool CMainFrame::openChosenFile(const std::string& path) {
+  if (testRunning()) return false;
+  askToSaveUnsaved();
+  records_.paths.currentFilePath.clear();
+  return openFile(path);
+}
+
 bool CMainFrame::save() {
   const bool power = records_.store.testKind == TestKind::Power;
   const QString path = askSaveFileName(
@@ -361,9 +368,11 @@ bool CMainFrame::save() {
       QString::fromStdString(records_.paths.dataFolder), QString::fromStdString(records_.paths.currentFilePath));
   if (path.isEmpty()) return false;
   MessageBoxSink messages(this);
-  if (!saveMeasurement(records_, toStdString(path), messages)) return false;
+  const std::string file = toStdString(path);
+  if (!saveMeasurement(records_, file, messages)) return false;
   recentFiles_.add(path);
   rebuildRecentFileMenu();
+  emit measurementSaved(file, records_.store.testKind);
   return true;
 }
 

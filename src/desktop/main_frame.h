@@ -81,6 +81,10 @@ class CMainFrame final : public QMainWindow {
   bool openFile(const QString& path);
   bool openFile(const std::string& path);
   bool save();
+  // Opens a file another window chose (the library's list) the way a recent file opens: the
+  // unsaved-data question first. Refused while a test runs; false when it did not load.
+  bool openChosenFile(const std::string& path);
+
   // The unsaved-data question of the file commands and the test starts: Yes runs Save.
   void askToSaveUnsaved();
 
@@ -91,8 +95,10 @@ class CMainFrame final : public QMainWindow {
   }
 
  signals:
-  // A measurement file was opened (its path's bytes as the system has them).
+  // A measurement file was opened or saved (its path's bytes as the system has them), so the
+  // subject library can index it.
   void measurementOpened(const std::string& path, velkora::TestKind kind);
+  void measurementSaved(const std::string& path, velkora::TestKind kind);
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -6,6 +6,7 @@
 #include <clocale>
 
 #include "desktop/jump_feedback.h"
+#include "desktop/library/desktop_library.h"
 #include "desktop/main_frame.h"
 #include "desktop/message_box.h"
 #include "desktop/recent_files.h"
@@ -43,6 +44,7 @@ bool CVelkoraApp::initInstance(const StartOptions& options) {
   records_.paths =
       resolveProgramPaths(environment_.executablePath, keepsFilesBesideProgram(directory), environment_.user);
   ensureDirectory(parentDirectoryOf(records_.paths.configPath));
+  if (!options.library.empty()) records_.paths.libraryPath = options.library;
 
   sound_->load();
 
@@ -68,6 +70,9 @@ bool CVelkoraApp::initInstance(const StartOptions& options) {
   connect(frame_->view(), &CVelkoraView::showPhasesChanged, this,
           [path = environment_.recentFilesPath](bool show) { writeShowPhases(path, show); });
   frame_->show();
+  // The subject library: opened now, its data folder scanned in the background.
+  library_ = new DesktopLibrary(*frame_, records_.paths.libraryPath, records_.paths.dataFolder);
+  library_->start();
   // The desktop session may end the program after closing its windows: the configuration is
   // written then too, and again at the exit itself.
   connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { writeConfiguration(); });

@@ -110,6 +110,7 @@ TEST_F(MainFrameTest, CommandsComeFromOneTableWithPromptsTooltipsAndIcons) {
   for (QAction* item : frame().menuBar()->actions()[3]->menu()->actions()) report.push_back(item->text().toStdString());
   EXPECT_EQ(report, (std::vector<std::string>{"Digital", "Curve graph", "Bar graph", "Repetition report",
                                               "Summary report", "h-calcul report", "&Metrics"}));
+  EXPECT_EQ(frame().action(cmd::kLibrary)->shortcut(), QKeySequence(QStringLiteral("Ctrl+L")));
 }
 
 TEST_F(MainFrameTest, CommandsAreEnabledByTheirRulesAndALaterRouteTakesOver) {
