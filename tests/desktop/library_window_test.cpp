@@ -172,7 +172,6 @@ TEST(LibraryWindow, TrendDrawsTheSubjectsValuesWithTheBestMarkedAndTheComparison
             "Library: 4 added, 0 updated, 0 unchanged, 0 missing, 0 failed");
 
   LibraryWindow& window = openLibraryWindow(f);
-  window.resize(1100, 640);
   ASSERT_EQ(window.subjectModel().rowCount(), 2);
   window.chooseSubject(0);
   ASSERT_EQ(window.testModel().rowCount(), 3);

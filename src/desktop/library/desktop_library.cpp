@@ -84,6 +84,10 @@ LibraryWindow& DesktopLibrary::showWindow() {
   if (!window_) {
     window_ = new LibraryWindow(*session_, &frame_);
     connect(window_, &LibraryWindow::openRequested, this, [this](const std::string& path) {
+      if (frame_.testRunning()) {
+        window_->setNote(QStringLiteral("A test is running: stop it before opening a file."));
+        return;
+      }
       if (frame_.openChosenFile(path)) {
         frame_.raise();
         frame_.activateWindow();

@@ -1,6 +1,5 @@
 #include "desktop/library/library_session.h"
 
-#include <QPointer>
 #include <QWidget>
 #include <chrono>
 #include <filesystem>
@@ -25,9 +24,10 @@ class LibrarySession::OnceSink final : public MessageSink {
       if (!seen_.insert(message).second) return;
       order_.push_back(message);
     }
-    QPointer<QWidget> parent = session_->messageParent_;
+    // Run on the window's thread while the session lives; the session's parent window outlives it.
+    LibrarySession* session = session_;
     QMetaObject::invokeMethod(
-        session_, [parent, message] { showMessageBox(parent, message); }, Qt::QueuedConnection);
+        session, [session, message] { showMessageBox(session->messageParent_, message); }, Qt::QueuedConnection);
   }
 
   std::vector<std::string> shown() const {

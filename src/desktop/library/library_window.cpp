@@ -87,8 +87,7 @@ LibraryWindow::LibraryWindow(LibrarySession& session, QWidget* parent)
   // The counts and dates as wide as their longest texts, the names taking the rest.
   const QFontMetrics metrics = subjects_->fontMetrics();
   subjects_->horizontalHeader()->setSectionResizeMode(SubjectListModel::Name, QHeaderView::Stretch);
-  subjects_->setColumnWidth(SubjectListModel::Tests,
-                            metrics.horizontalAdvance(QStringLiteral("000 (+00 missing)")) + 12);
+  subjects_->setColumnWidth(SubjectListModel::Tests, metrics.horizontalAdvance(QStringLiteral("00 (+0 missing)")) + 12);
   subjects_->setColumnWidth(SubjectListModel::LastTest,
                             metrics.horizontalAdvance(QStringLiteral("0000-00-00 00:00")) + 16);
   leftColumn->addWidget(subjects_, 1);
@@ -125,7 +124,7 @@ LibraryWindow::LibraryWindow(LibrarySession& session, QWidget* parent)
   splitter->addWidget(pages_);
   splitter->setStretchFactor(0, 0);
   splitter->setStretchFactor(1, 1);
-  splitter->setSizes({400, 700});
+  splitter->setSizes({360, 840});
 
   connect(search_, &QLineEdit::textChanged, subjectModel_, &SubjectListModel::setSearch);
   connect(subjects_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -146,7 +145,7 @@ LibraryWindow::LibraryWindow(LibrarySession& session, QWidget* parent)
   setNote(library != nullptr ? QString()
                              : QStringLiteral("The library cannot be used: ") + session_.unavailableReason());
   showTestsOf(std::nullopt);
-  resize(1100, 640);
+  resize(1200, 660);
 }
 
 LibraryWindow::~LibraryWindow() = default;
