@@ -10,11 +10,9 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
-#include <optional>
-#include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "library/library_service.h"
 

@@ -9,7 +9,6 @@
 #include "desktop/models/subject_list_model.h"
 #include "library/library_service.h"
 #include "library/metric_catalog.h"
-#include "storage/measurement_file.h"
 
 namespace velkora {
 namespace {
