@@ -7,11 +7,13 @@
 namespace velkora {
 
 std::string usageText() {
-  return "Usage: velkora [--simulate[=SCENARIO]] [FILE]\n"
+  return "Usage: velkora [--simulate[=SCENARIO]] [--library PATH] [FILE]\n"
          "  --simulate[=SCENARIO]  use the simulated plate instead of the USB plate.\n"
          "                         " +
          scenarioHelpText(100, "                         ") +
          "\n"
+         "  --library PATH         the subject library file (default: library.sqlite beside the DATA\n"
+         "                         folder)\n"
          "  FILE                   a force-test (.vkr) or power-test (.tsr) file to open\n"
          "  -h, --help             show this text\n"
          "Qt's own options (one dash, such as -platform NAME or -style NAME) are passed to Qt.\n";
@@ -22,11 +24,19 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args, StartOp
   for (const std::string& arg : args) {
     if (arg == "--help" || arg == "-h") return CommandLineResult::Help;
   }
+  for (size_t k = 0; k < args.size(); ++k) {
+    if (args[k] == "--library" && (k + 1 == args.size() || args[k + 1].starts_with("-"))) {
+      error = "--library needs a value";
+      return CommandLineResult::UsageError;
+    }
+  }
   CLI::App app{"", "velkora"};
   app.set_help_flag();  // answered above, before anything else is checked
   app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   std::string scenario;
   CLI::Option* simulate = app.add_flag("--simulate{}", scenario);
+  std::string library;
+  CLI::Option* libraryOption = app.add_option("--library", library);
   std::vector<std::string> files;
   app.add_option("FILE", files)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   try {
@@ -49,6 +59,13 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args, StartOp
     }
     options.simulation.given = true;
     options.simulation.plan = std::move(plan);
+  }
+  if (libraryOption->count() > 0) {
+    if (library.empty()) {
+      error = "--library needs a file name";
+      return CommandLineResult::UsageError;
+    }
+    options.library = library;
   }
   if (files.size() > 1) {
     error = "only one FILE can be opened";

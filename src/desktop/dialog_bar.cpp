@@ -40,6 +40,12 @@ DialogBar::DialogBar(int32_t templateId, QWidget* parent) : QWidget(parent), tem
       addButton(QStringLiteral("Copy All"), cmd::kCopyAll);
       addButton(QStringLiteral("Export csv"), cmd::kExportCsv);
       break;
+    case cmd::kMetricsBar:
+      setAccessibleName(QStringLiteral("metricsBar"));
+      addButton(QStringLiteral("Copy"), cmd::kCopy);
+      addButton(QStringLiteral("Copy All"), cmd::kCopyAll);
+      addButton(QStringLiteral("Export csv"), cmd::kExportCsv);
+      break;
     case cmd::kRepetitionBar:
       setAccessibleName(QStringLiteral("repetitionBar"));
       addButton(QStringLiteral("<<"), cmd::kPreviousRepetition, QStringLiteral("Previous repetition <<"));

@@ -19,7 +19,8 @@ class DialogBar final : public QWidget {
   Q_OBJECT
 
  public:
-  // A strip from its template number (cmd::kCurveBar, kReportBar, kRepetitionBar, kStopBar).
+  // A strip from its template number (cmd::kCurveBar, kReportBar, kRepetitionBar, kStopBar,
+  // kMetricsBar).
   DialogBar(int32_t templateId, QWidget* parent);
 
   int32_t templateId() const { return templateId_; }

@@ -36,8 +36,12 @@ int main(int argc, char** argv) {
   }
   {
     std::vector<std::string> longOptions;
-    for (const std::string& arg : raw)
-      if (arg.rfind("--", 0) == 0) longOptions.push_back(arg);
+    for (size_t k = 0; k < raw.size(); ++k) {
+      if (raw[k].rfind("--", 0) != 0) continue;
+      longOptions.push_back(raw[k]);
+      // The value of an option given as a separate word.
+      if (raw[k] == "--library" && k + 1 < raw.size()) longOptions.push_back(raw[++k]);
+    }
     velkora::StartOptions probe;
     std::string error;
     if (velkora::parseCommandLine(longOptions, probe, error) == velkora::CommandLineResult::UsageError) {

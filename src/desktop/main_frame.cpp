@@ -54,13 +54,14 @@ struct MenuEntry {
 const std::vector<MenuEntry>& menuLayout() {
   static const std::vector<MenuEntry> menus = {
       {"&File",
-       {cmd::kOpenForce, cmd::kOpenPower, cmd::kSave, 0, cmd::kPrint, cmd::kPrintPreview, cmd::kPrintSetup, 0,
-        kRecentFiles, cmd::kExit}},
+       {cmd::kOpenForce, cmd::kOpenPower, cmd::kSave, 0, cmd::kLibrary, 0, cmd::kPrint, cmd::kPrintPreview,
+        cmd::kPrintSetup, 0, kRecentFiles, cmd::kExit}},
       {"&Subject", {cmd::kSubjectInfo}},
       {"&Exercise", {cmd::kPerform, cmd::kPowerPerform, cmd::kCheck}},
       {"&Report",
        {cmd::kDigitalReport, cmd::kCurveGraph, cmd::kBarGraph, cmd::kRepetitionReport, cmd::kSummaryReport,
-        cmd::kHeightReport}},
+        cmd::kHeightReport, cmd::kMetricsReport}},
+      {"&View", {cmd::kShowPhases}},
       {"Se&tup", {cmd::kSetup, cmd::kGraphSetup}},
       {"&Calibration", {cmd::kCalibration}},
       {"&About", {cmd::kUserGuide, 0, cmd::kAbout}},
@@ -88,6 +89,7 @@ bool refusedWhileTestRuns(int32_t id) {
     case cmd::kRepetitionReport:
     case cmd::kSummaryReport:
     case cmd::kHeightReport:
+    case cmd::kMetricsReport:
     case cmd::kResetView:
       return true;
     default:
@@ -338,6 +340,8 @@ void CMainFrame::showRepetitionBar() { showBar(cmd::kRepetitionBar); }
 
 void CMainFrame::showStopBar() { showBar(cmd::kStopBar); }
 
+void CMainFrame::showMetricsBar() { showBar(cmd::kMetricsBar); }
+
 int32_t CMainFrame::shownBar() const { return bar_ == nullptr ? 0 : bar_->templateId(); }
 
 int32_t CMainFrame::currentSelection(int32_t controlId) const {
@@ -385,7 +389,15 @@ bool CMainFrame::openFile(const std::string& path) {
   // The loaded recording is always shown first as the whole curve graph.
   sendCommand(cmd::kResetView);
   sendCommand(cmd::kCurveGraph);
+  emit measurementOpened(path, kind);
   return true;
+}
+
+bool CMainFrame::openChosenFile(const std::string& path) {
+  if (testRunning()) return false;
+  askToSaveUnsaved();
+  records_.paths.currentFilePath.clear();
+  return openFile(path);
 }
 
 bool CMainFrame::save() {
@@ -395,9 +407,11 @@ bool CMainFrame::save() {
       QString::fromStdString(records_.paths.dataFolder), QString::fromStdString(records_.paths.currentFilePath));
   if (path.isEmpty()) return false;
   MessageBoxSink messages(this);
-  if (!saveMeasurement(records_, toStdString(path), messages)) return false;
+  const std::string file = toStdString(path);
+  if (!saveMeasurement(records_, file, messages)) return false;
   recentFiles_.add(path);
   rebuildRecentFileMenu();
+  emit measurementSaved(file, records_.store.testKind);
   return true;
 }
 

@@ -78,6 +78,8 @@ class CMainFrame final : public QMainWindow {
   void showReportBar(const IntervalList& entries);
   void showRepetitionBar();
   void showStopBar();
+  // Copy, Copy All and Export csv for a report without intervals (the metrics).
+  void showMetricsBar();
   DialogBar* dialogBar() const { return bar_; }
   int32_t shownBar() const;
   int32_t currentSelection(int32_t controlId) const;
@@ -90,6 +92,9 @@ class CMainFrame final : public QMainWindow {
   bool openFile(const QString& path);
   bool openFile(const std::string& path);
   bool save();
+  // Opens a file another window chose (the library's list) the way a recent file opens: the
+  // unsaved-data question first. Refused while a test runs; false when it did not load.
+  bool openChosenFile(const std::string& path);
 
   // The unsaved-data question of the file commands and the test starts: Yes runs Save.
   void askToSaveUnsaved();
@@ -99,6 +104,12 @@ class CMainFrame final : public QMainWindow {
   void playStartSound() {
     if (playStartSound_) playStartSound_();
   }
+
+ signals:
+  // A measurement file was opened or saved (its path's bytes as the system has them), so the
+  // subject library can index it.
+  void measurementOpened(const std::string& path, velkora::TestKind kind);
+  void measurementSaved(const std::string& path, velkora::TestKind kind);
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -8,11 +8,15 @@
 #include <ctime>
 
 #include "app/recovery.h"
+#include "desktop/jump_feedback.h"
+#include "desktop/library/desktop_library.h"
 #include "desktop/main_frame.h"
 #include "desktop/message_box.h"
 #include "desktop/recent_files.h"
 #include "desktop/start_sound.h"
 #include "model/messages.h"
+#include "desktop/velkora_view.h"
+#include "desktop/view_preferences.h"
 #include "storage/configuration_file.h"
 
 namespace velkora {
@@ -44,6 +48,7 @@ bool CVelkoraApp::initInstance(const StartOptions& options) {
   records_.paths =
       resolveProgramPaths(environment_.executablePath, keepsFilesBesideProgram(directory), environment_.user);
   ensureDirectory(parentDirectoryOf(records_.paths.configPath));
+  if (!options.library.empty()) records_.paths.libraryPath = options.library;
 
   sound_->load();
 
@@ -75,7 +80,14 @@ bool CVelkoraApp::initInstance(const StartOptions& options) {
     frame_->watchPlate(PlateConnection::Usb, std::make_unique<PlatePresence>(openUdevMonitor()));
   tests_ = new ExerciseController(records_, std::move(plate), *frame_);
   frame_->attachExercises(*tests_);
+  new JumpFeedback(records_, *frame_, *tests_);
+  frame_->view()->setShowPhases(readShowPhases(environment_.recentFilesPath));
+  connect(frame_->view(), &CVelkoraView::showPhasesChanged, this,
+          [path = environment_.recentFilesPath](bool show) { writeShowPhases(path, show); });
   frame_->show();
+  // The subject library: opened now, its data folder scanned in the background.
+  library_ = new DesktopLibrary(*frame_, records_.paths.libraryPath, records_.paths.dataFolder);
+  library_->start();
   // The desktop session may end the program after closing its windows: the configuration is
   // written then too, and again at the exit itself.
   connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { writeConfiguration(); });

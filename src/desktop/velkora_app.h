@@ -16,6 +16,7 @@
 namespace velkora {
 
 class CMainFrame;
+class DesktopLibrary;
 class RecentFileList;
 class StartSound;
 
@@ -52,6 +53,8 @@ class CVelkoraApp final : public QObject {
   ExerciseController* tests() const { return tests_; }
   // The plate the tests record from: the simulated plate when the command line asked for it.
   const SimulationOption& simulation() const { return simulation_; }
+  // The subject library of the window; null before start-up.
+  DesktopLibrary* library() const { return library_; }
   void playStartSound();
 
  private:
@@ -62,6 +65,7 @@ class CVelkoraApp final : public QObject {
   StartSound* sound_;
   std::unique_ptr<CMainFrame> frame_;
   ExerciseController* tests_ = nullptr;  // a child of the main frame
+  DesktopLibrary* library_ = nullptr;    // a child of the main frame
   bool started_ = false;
   bool exited_ = false;
 };

@@ -1,5 +1,6 @@
 #include "desktop/velkora_view.h"
 
+#include <QAction>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -41,6 +42,7 @@ PageContent pageContentOf(DisplayMode mode) {
     case DisplayMode::SummaryReport:
     case DisplayMode::HeightReport:
     case DisplayMode::RepetitionReport:
+    case DisplayMode::MetricsReport:
       return PageContent::Report;
     case DisplayMode::Empty:
     case DisplayMode::ForceTestLive:
@@ -86,6 +88,13 @@ void CVelkoraView::routeCommands() {
       cmd::kSummaryReport, [this] { summaryReport(); }, rule(cmd::kSummaryReport));
   frame_.route(
       cmd::kHeightReport, [this] { heightReport(); }, rule(cmd::kHeightReport));
+  frame_.route(
+      cmd::kMetricsReport, [this] { metricsReport(); }, rule(cmd::kMetricsReport));
+  frame_.route(cmd::kShowPhases, [this] { setShowPhases(!state_.showPhases); });
+  if (QAction* phases = frame_.action(cmd::kShowPhases)) {
+    phases->setCheckable(true);
+    phases->setChecked(state_.showPhases);
+  }
   frame_.route(cmd::kResetView, [this] { resetView(); });
   for (int32_t id : {cmd::kCursorLeftLeft, cmd::kCursorLeftRight, cmd::kCursorRightLeft, cmd::kCursorRightRight}) {
     frame_.route(id, [this, id] { apply(state_.stepCursor(id)); });
@@ -167,6 +176,9 @@ void CVelkoraView::showReportMode(DisplayMode mode) {
     case DisplayMode::RepetitionReport:
       frame_.showReportBar(repetitionIntervals(records_.store));
       break;
+    case DisplayMode::MetricsReport:
+      frame_.showMetricsBar();
+      break;
     default:
       frame_.hideBar();
       break;
@@ -180,6 +192,15 @@ void CVelkoraView::digitalReport() { showReportMode(DisplayMode::DigitalReport);
 void CVelkoraView::repetitionReport() { showReportMode(DisplayMode::RepetitionReport); }
 void CVelkoraView::summaryReport() { showReportMode(DisplayMode::SummaryReport); }
 void CVelkoraView::heightReport() { showReportMode(DisplayMode::HeightReport); }
+void CVelkoraView::metricsReport() { showReportMode(DisplayMode::MetricsReport); }
+
+void CVelkoraView::setShowPhases(bool show) {
+  if (QAction* phases = frame_.action(cmd::kShowPhases)) phases->setChecked(show);
+  if (show == state_.showPhases) return;
+  state_.showPhases = show;
+  invalidate(Repaint::Whole);
+  emit showPhasesChanged(show);
+}
 
 void CVelkoraView::onListSelection(int32_t controlId, int32_t entry) {
   if (controlId == cmd::kY1List || controlId == cmd::kY2List) {
@@ -276,6 +297,7 @@ void CVelkoraView::drawScene(QPainter& painter) {
     case DisplayMode::SummaryReport:
     case DisplayMode::HeightReport:
     case DisplayMode::RepetitionReport:
+    case DisplayMode::MetricsReport:
       // The report list paints itself.
       break;
   }

@@ -63,6 +63,10 @@ class CVelkoraView final : public QWidget {
   void repetitionReport();
   void summaryReport();
   void heightReport();
+  void metricsReport();
+  // The jump's phases on the curve graph, on screen and in print; View -> Show phases follows.
+  void setShowPhases(bool show);
+  bool showPhases() const { return state_.showPhases; }
 
   // Report bar.
   void copySelection();
@@ -72,6 +76,9 @@ class CVelkoraView final : public QWidget {
  public slots:
   // A list of the dialog bar changed by the user: Y1, Y2 or the interval.
   void onListSelection(int32_t controlId, int32_t entry);
+
+ signals:
+  void showPhasesChanged(bool show);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

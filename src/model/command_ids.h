@@ -21,6 +21,7 @@ inline constexpr int32_t kGraphSetup = 32783;
 inline constexpr int32_t kCalibration = 32774;
 inline constexpr int32_t kAbout = 57664;
 inline constexpr int32_t kUserGuide = 57670;
+inline constexpr int32_t kLibrary = 32830;  // the subject library's window
 
 // View: tests.
 inline constexpr int32_t kPerform = 32772;
@@ -36,6 +37,8 @@ inline constexpr int32_t kSummaryReport = 32820;
 inline constexpr int32_t kHeightReport = 32821;
 inline constexpr int32_t kResetView = 32822;
 inline constexpr int32_t kRepetitionReport = 32825;
+inline constexpr int32_t kMetricsReport = 32831;
+inline constexpr int32_t kShowPhases = 32832;  // checkable: the jump's phases on the curve graph
 
 // View: navigation on the dialog bars.
 inline constexpr int32_t kZoom = 32813;
@@ -62,5 +65,6 @@ inline constexpr int32_t kReportBar = 138;
 inline constexpr int32_t kRepetitionBar = 139;
 inline constexpr int32_t kCurveBar = 140;
 inline constexpr int32_t kStopBar = 144;
+inline constexpr int32_t kMetricsBar = 145;  // Copy, Copy All and Export csv without an interval list
 
 }  // namespace velkora::cmd

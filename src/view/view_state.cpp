@@ -5,6 +5,7 @@
 
 #include "model/command_ids.h"
 #include "reports/digital_reports.h"
+#include "reports/metrics_report.h"
 
 namespace velkora {
 namespace {
@@ -32,6 +33,8 @@ int32_t dialogBarOf(DisplayMode mode) {
       return cmd::kStopBar;
     case DisplayMode::BarGraph:
       return cmd::kRepetitionBar;
+    case DisplayMode::MetricsReport:
+      return cmd::kMetricsBar;
     case DisplayMode::Empty:
     case DisplayMode::SummaryReport:
     case DisplayMode::HeightReport:
@@ -42,7 +45,8 @@ int32_t dialogBarOf(DisplayMode mode) {
 
 bool showsReportList(DisplayMode mode) {
   return mode == DisplayMode::DigitalReport || mode == DisplayMode::SummaryReport ||
-         mode == DisplayMode::HeightReport || mode == DisplayMode::RepetitionReport;
+         mode == DisplayMode::HeightReport || mode == DisplayMode::RepetitionReport ||
+         mode == DisplayMode::MetricsReport;
 }
 
 bool viewCommandEnabled(int32_t commandId, const MeasurementStore& store) {
@@ -51,6 +55,7 @@ bool viewCommandEnabled(int32_t commandId, const MeasurementStore& store) {
   switch (commandId) {
     case cmd::kDigitalReport:
     case cmd::kCurveGraph:
+    case cmd::kMetricsReport:
       return data;
     case cmd::kBarGraph:
       return store.testKind == TestKind::Force && repetitions && data;
@@ -157,6 +162,7 @@ CurveGraphView ViewState::curveGraphView(int32_t publishedCount) const {
   view.cursorRight = cursorRight;
   view.live = displayMode == DisplayMode::ForceTestLive || displayMode == DisplayMode::PowerTestLive;
   view.publishedCount = publishedCount;
+  view.showPhases = showPhases;
   return view;
 }
 
@@ -268,6 +274,9 @@ bool ViewState::buildReport(const MeasurementStore& store, DigitalReport& report
       return true;
     case DisplayMode::HeightReport:
       fillHeightReport(store, report);
+      return true;
+    case DisplayMode::MetricsReport:
+      fillMetricsReport(store, report);
       return true;
     default:
       clearReport(report);

@@ -28,6 +28,7 @@ enum class DisplayMode : int32_t {
   SummaryReport = 6,
   HeightReport = 7,
   RepetitionReport = 8,
+  MetricsReport = 9,  // the test's metrics as a two-column report
 };
 
 // The last sample index the store holds: windows and cursors never go past it.
@@ -74,6 +75,7 @@ class ViewState {
   int32_t cursorRight = 0;
   int32_t selectedRepetition = 0;
   int32_t liveBarsDrawn = 0;
+  bool showPhases = true;  // the phases of a jump on the curve graph, on screen and in print
 
   // Left by the latest screen drawing of each graph: the curve graph's xScale, y1Scale and y2Scale with
   // its plot and window, the bar graph's xScale and barScale with the rectangles of its bars. The mouse
@@ -87,7 +89,7 @@ class ViewState {
   // a power-test recording keeps the stored choice. The window is the whole recording.
   bool enterCurveGraph(const MeasurementStore& store, GraphSettings& graph);
   bool enterBarGraph();
-  // DigitalReport, RepetitionReport, SummaryReport or HeightReport. The repetition report also
+  // DigitalReport, RepetitionReport, SummaryReport, HeightReport or MetricsReport. The repetition report also
   // refuses a recording without repetitions. The interval goes back to 1.
   bool enterReport(DisplayMode reportMode, const MeasurementStore& store);
   void resetView();

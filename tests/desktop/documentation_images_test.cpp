@@ -6,9 +6,17 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <filesystem>
 
+#include "desktop/library/desktop_library.h"
+#include "desktop/library/library_session.h"
+#include "desktop/library/library_window.h"
+#include "desktop/library/trend_panel.h"
 #include "desktop/plate_fixture.h"
 #include "storage/configuration_file.h"
+#include "support/measurement_files.h"
 
 namespace velkora::testing {
 namespace {
@@ -58,6 +66,52 @@ TEST(DocumentationImages, DISABLED_WindowAndDialogs) {
     savePicture(f.frame(), "window-digital-report");
     f.frame().sendCommand(cmd::kHeightReport);
     savePicture(f.frame(), "window-height-report");
+    f.frame().sendCommand(cmd::kMetricsReport);
+    savePicture(f.frame(), "window-metrics-report");
+  }
+  {  // The library window over a data folder of three subjects: the tests, the trend, a comparison.
+    UiFixture ui;
+    std::filesystem::create_directories(ui.dataFolder());
+    const int32_t day = 86400;
+    for (int k = 0; k < 6; ++k) {
+      GeneratedTest jump;
+      jump.name = "Katarina Horvat";
+      jump.testTime = 1714550400 + k * 9 * day;
+      jump.flight = 400 + 20 * k - (k == 4 ? 50 : 0);
+      jump.mass = 62.0;
+      ASSERT_TRUE(writeGeneratedTest(ui.dataFolder() + "/katarina" + std::to_string(k) + ".tsr", jump));
+    }
+    for (int k = 0; k < 3; ++k) {
+      GeneratedTest push;
+      push.name = k == 0 ? "Jonas Berg" : "Katarina Horvat";
+      push.kind = TestKind::Force;
+      push.mass = 80.0 + 10 * k;
+      push.testTime = 1714550400 + (3 + 10 * k) * day;
+      ASSERT_TRUE(writeGeneratedTest(ui.dataFolder() + "/push" + std::to_string(k) + ".vkr", push));
+    }
+    GeneratedTest other;
+    other.name = "Lena Costa";
+    other.flight = 480;
+    other.testTime = 1714550400 + 20 * day;
+    ASSERT_TRUE(writeGeneratedTest(ui.dataFolder() + "/lena.tsr", other));
+    ui.start();
+    DesktopLibrary& library = *ui.app->library();
+    ASSERT_TRUE(waitUntil([&] { return !library.session().scanning(); }, 20000));
+    QApplication::processEvents();
+    ui.app->mainFrame()->sendCommand(cmd::kLibrary);
+    LibraryWindow& window = *library.window();
+    window.resize(1200, 620);
+    window.chooseSubject(1);
+    savePicture(window, "window-library");
+    window.pages()->setCurrentWidget(&window.trend());
+    savePicture(window, "window-library-trend");
+    window.pages()->setCurrentIndex(0);
+    window.testList()->selectRow(1);
+    window.compareSelected();
+    window.chooseSubject(2);
+    window.testList()->selectRow(0);
+    window.compareSelected();
+    savePicture(window, "window-library-compare");
   }
   {  // A force test of five repetitions and its bar graph; the Perform dialog on the way.
     PlateFixture f;

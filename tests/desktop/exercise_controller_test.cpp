@@ -19,6 +19,8 @@
 #include "desktop/measurement_files.h"
 #include "desktop/plate_fixture.h"
 #include "desktop/simulated_plate_menu.h"
+#include "reports/metrics_report.h"
+#include "reports/test_metrics.h"
 #include "storage/configuration_file.h"
 
 namespace velkora {
@@ -211,6 +213,19 @@ TEST(PlateTests, PowerTestWeighsJumpsAndOffersHeightsThatMatchTheFlightTime) {
   const float coefficient = f.ui.records.calibration.coefficientVertical;
   EXPECT_NEAR(f.store().bodyWeight, 70.0f * coefficient, 0.5f) << "the weighing's result in the recording";
   EXPECT_TRUE(f.store().jump.analysed);
+  // The moment it ended the status bar told the jump: its heights by take-off velocity and by flight
+  // time (a flight of 500 ms is 30.7 cm) and RSI-modified.
+  auto* feedback = f.frame().findChild<QLabel*>(QStringLiteral("jumpFeedback"));
+  ASSERT_NE(feedback, nullptr);
+  EXPECT_TRUE(feedback->isVisible());
+  EXPECT_EQ(feedback->text().toStdString(), jumpFeedbackText(computeTestMetrics(f.store(), TestKind::Power)));
+  const QRegularExpressionMatch said =
+      QRegularExpression(QStringLiteral("^Jump ([0-9.]+) cm \\(flight ([0-9.]+) cm\\), RSI-mod ([0-9.]+)$"))
+          .match(feedback->text());
+  ASSERT_TRUE(said.hasMatch()) << feedback->text().toStdString();
+  EXPECT_NEAR(said.captured(2).toDouble(), 30.7, 1.0);
+  EXPECT_NEAR(said.captured(1).toDouble(), said.captured(2).toDouble(), 1.5);
+  EXPECT_GT(said.captured(3).toDouble(), 0.1);
   ASSERT_TRUE(f.enabled(cmd::kHeightReport));
   f.frame().action(cmd::kHeightReport)->trigger();
   ASSERT_EQ(f.mode(), DisplayMode::HeightReport);

@@ -113,12 +113,13 @@ TEST_F(MainFrameTest, CommandsComeFromOneTableWithPromptsTooltipsAndIcons) {
   // The menus, with the commands that had no entry added.
   std::vector<std::string> titles;
   for (QAction* menu : frame().menuBar()->actions()) titles.push_back(menu->text().toStdString());
-  EXPECT_EQ(titles, (std::vector<std::string>{"&File", "&Subject", "&Exercise", "&Report", "Se&tup", "&Calibration",
-                                              "&About"}));
+  EXPECT_EQ(titles, (std::vector<std::string>{"&File", "&Subject", "&Exercise", "&Report", "&View", "Se&tup",
+                                              "&Calibration", "&About"}));
   std::vector<std::string> report;
   for (QAction* item : frame().menuBar()->actions()[3]->menu()->actions()) report.push_back(item->text().toStdString());
   EXPECT_EQ(report, (std::vector<std::string>{"&Digital", "&Curve graph", "&Bar graph", "&Repetition report",
-                                              "&Summary report", "&h-calcul report"}));
+                                              "&Summary report", "&h-calcul report", "&Metrics"}));
+  EXPECT_EQ(frame().action(cmd::kLibrary)->shortcut(), QKeySequence(QStringLiteral("Ctrl+L")));
 }
 
 // Device events the test announces as udev would: queued, with a byte in a socket that the window's
@@ -226,7 +227,7 @@ TEST(MenuKeys, EveryMenuOpensWithAltAndALetterNoOtherEntryShares) {
     menu->close();
     ASSERT_TRUE(testing::waitUntil([menu] { return !menu->isVisible(); }, 1000)) << title;
   }
-  EXPECT_EQ(titles.size(), 8u) << "the seven menus and the simulated plate's";
+  EXPECT_EQ(titles.size(), 9u) << "the eight menus and the simulated plate's";
 }
 
 TEST_F(MainFrameTest, CommandsAreEnabledByTheirRulesAndALaterRouteTakesOver) {

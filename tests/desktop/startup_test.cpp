@@ -192,9 +192,29 @@ TEST(StartUp, CommandLine) {
     EXPECT_EQ(options.simulation.given, c.simulated) << what;
     EXPECT_EQ(options.file, c.file) << what;
   }
-  EXPECT_NE(usageText().find("velkora [--simulate[=SCENARIO]] [FILE]"), std::string::npos);
+  // The subject library, as one word or two; without a value it is a usage error, not a FILE.
+  const std::pair<std::vector<std::string>, std::string> libraries[] = {
+      {{"--library", "lib/x.sqlite", "a.tsr"}, "lib/x.sqlite"},
+      {{"--library=y.sqlite"}, "y.sqlite"},
+      {{"a.tsr", "--library", "postgresql://coach@db/velkora"}, "postgresql://coach@db/velkora"},
+      {{"--library"}, ""},
+      {{"--library", "--simulate"}, ""},
+      {{"--library="}, ""},
+  };
+  for (const auto& [args, library] : libraries) {
+    StartOptions options;
+    std::string error;
+    const CommandLineResult result = parseCommandLine(args, options, error);
+    EXPECT_EQ(result, library.empty() ? CommandLineResult::UsageError : CommandLineResult::Run) << args.back();
+    EXPECT_EQ(options.library, library) << args.back();
+    if (library.empty()) {
+      EXPECT_NE(error.find("--library"), std::string::npos) << error;
+    }
+  }
+  EXPECT_NE(usageText().find("velkora [--simulate[=SCENARIO]] [--library PATH] [FILE]"), std::string::npos);
   // Every option the command line takes is listed.
-  for (const char* option : {"--simulate[=SCENARIO]", "FILE ", "-h, --help", "unplug[:MS[:KG]]", ",fast"})
+  for (const char* option :
+       {"--simulate[=SCENARIO]", "--library PATH ", "FILE ", "-h, --help", "unplug[:MS[:KG]]", ",fast"})
     EXPECT_NE(usageText().find(option), std::string::npos) << option;
 }
 

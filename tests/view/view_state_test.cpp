@@ -50,6 +50,7 @@ TEST(ViewState, CommandEnablingFollowsKindDataAndRepetitions) {
                              std::to_string(c.repetitions);
     EXPECT_EQ(viewCommandEnabled(cmd::kDigitalReport, *store), c.digitalAndCurve) << what;
     EXPECT_EQ(viewCommandEnabled(cmd::kCurveGraph, *store), c.digitalAndCurve) << what;
+    EXPECT_EQ(viewCommandEnabled(cmd::kMetricsReport, *store), c.digitalAndCurve) << what;
     EXPECT_EQ(viewCommandEnabled(cmd::kBarGraph, *store), c.bar) << what;
     EXPECT_EQ(viewCommandEnabled(cmd::kRepetitionReport, *store), c.repetitionReport) << what;
     EXPECT_EQ(viewCommandEnabled(cmd::kSummaryReport, *store), c.summaryAndHeight) << what;
@@ -73,6 +74,7 @@ TEST(ViewState, ModesGoWithTheirBarsAndTheReportList) {
       {DisplayMode::SummaryReport, 0, true},
       {DisplayMode::HeightReport, 0, true},
       {DisplayMode::RepetitionReport, cmd::kReportBar, true},
+      {DisplayMode::MetricsReport, cmd::kMetricsBar, true},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(dialogBarOf(c.mode), c.bar) << static_cast<int>(c.mode);

@@ -1,5 +1,8 @@
 #include "desktop/models/report_table_model.h"
 
+#include <QFont>
+
+#include "reports/metrics_report.h"
 #include "view/view_state.h"
 
 namespace velkora {
@@ -38,6 +41,14 @@ QVariant ReportTableModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
       return toQString(report_.rows.cell(index.row(), index.column()));
+    case Qt::FontRole:
+      // The heading row of each repetition in the metrics report.
+      if (report_.columns == &metricsColumns && report_.rows.cell(index.row(), 1).empty()) {
+        QFont bold;
+        bold.setBold(true);
+        return bold;
+      }
+      return {};
     case Qt::TextAlignmentRole:
       // Right-aligned columns; the first column keeps to the left as the list control always did.
       return QVariant::fromValue(Qt::AlignVCenter | (index.column() == 0 ? Qt::AlignLeft : Qt::AlignRight));

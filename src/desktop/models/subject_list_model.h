@@ -1,0 +1,66 @@
+#pragma once
+// The library window's subjects: name, number of tests and the date of the newest, in the order of
+// their names, filtered by the search text. Rows are read from the library a page at a time as the
+// list scrolls (canFetchMore / fetchMore), so 2,000 subjects or 200,000 cost the same to show.
+
+#include <QAbstractTableModel>
+#include <QString>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "library/library_records.h"
+
+namespace velkora {
+
+class LibraryService;
+
+// A name as one line of a list: controls, line and paragraph separators and the invisible format
+// characters (bidirectional controls among them) become spaces; an empty name reads "(no name)".
+QString listedName(const std::string& name);
+
+// A test time as the lists show it: "2024-05-01 10:23" in local time.
+QString listedDate(int64_t seconds);
+
+class SubjectListModel final : public QAbstractTableModel {
+  Q_OBJECT
+
+ public:
+  static constexpr int kPageRows = 200;
+  enum Column { Name, Tests, LastTest, ColumnCount };
+
+  explicit SubjectListModel(QObject* parent = nullptr);
+
+  // The library read from; null shows nothing.
+  void setLibrary(LibraryService* library);
+  // Filters by the text (trimmed and case-folded as subject names are) and starts again at the top.
+  void setSearch(const QString& text);
+  const std::string& search() const { return search_; }
+  // Reads the rows shown so far again (entries were added or changed).
+  void reload();
+
+  const LibrarySubject* subjectAt(int row) const;
+  // The row of a subject by its key among the rows read so far; -1 when it is not there.
+  int rowOfKey(const std::string& key) const;
+  // The library's refusal of the latest read, empty when it answered.
+  const QString& error() const { return error_; }
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+  bool canFetchMore(const QModelIndex& parent) const override;
+  void fetchMore(const QModelIndex& parent) override;
+
+ private:
+  // Reads up to `count` subjects from `offset` into `into`; false after a refusal.
+  bool readPage(int64_t offset, int64_t count, std::vector<LibrarySubject>& into);
+
+  LibraryService* library_ = nullptr;
+  std::string search_;
+  std::vector<LibrarySubject> rows_;
+  bool complete_ = true;
+  QString error_;
+};
+
+}  // namespace velkora

@@ -1,0 +1,177 @@
+// Measured budgets of the library window on a library of 100,000 tests over 2,000 subjects (generated
+// through the backend, every metric a real test has): the window from its command to the painted
+// subject list, and the subject search from a keystroke to the painted list. Each figure is printed.
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTest>
+#include <cstdio>
+#include <string>
+
+#include "desktop/library/desktop_library.h"
+#include "desktop/library/library_session.h"
+#include "desktop/library/library_window.h"
+#include "desktop/main_frame.h"
+#include "desktop/models/subject_list_model.h"
+#include "desktop/models/test_list_model.h"
+#include "desktop/ui_fixture.h"
+#include "library/library_service.h"
+#include "library/subject_identity.h"
+#include "model/command_ids.h"
+#include "reports/test_metrics.h"
+
+namespace velkora {
+namespace {
+
+constexpr int kTests = 100000;
+constexpr int kSubjects = 2000;
+
+class NoMessages final : public MessageSink {
+ public:
+  void showMessage(std::string_view) override {}
+};
+
+std::string subjectName(int k) {
+  static const char* first[] = {"Anna", "Bert",  "Carla", "Dmitri", "Elena", "Felix", "Greta", "Hannes",
+                                "Ines", "Jonas", "Katja", "Lukas",  "Maja",  "Nils",  "Olga",  "Pavel",
+                                "Rosa", "Sven",  "Tanja", "Uwe",    "Vera",  "Wim",   "Xenia", "Yusuf",
+                                "Zoë",  "Åsa",   "Émile", "Jürgen", "Łucja", "Σοφία"};
+  static const char* last[] = {"Meier",   "Novak",  "Horvat", "Schmidt", "Berg",   "Costa",    "Dahl",   "Eriksen",
+                               "Fischer", "Garcia", "Hansen", "Ivanova", "Jensen", "Kovač",    "Larsen", "Müller",
+                               "Nowak",   "Olsen",  "Petrov", "Quinn",   "Rossi",  "Sørensen", "Tanaka", "Urban",
+                               "Varga",   "Weber",  "Young",  "Zeller",  "Öztürk", "Ångström"};
+  return std::string(first[k % 30]) + " " + last[(k / 30) % 30] + (k >= 900 ? " " + std::to_string(k / 900) : "");
+}
+
+// 50 tests per subject over two years, a third of them force tests with three repetitions, every
+// metric stored; the files are named in a folder the start-up scan does not look at.
+void makeLibrary(const std::string& location, const std::string& folder) {
+  NoMessages messages;
+  LibraryStatus status;
+  auto library = LibraryService::open({location, {}, false}, messages, status);
+  ASSERT_NE(library, nullptr) << status.message;
+  LibraryBackend& backend = library->backend();
+  const int perBatch = 5000;
+  for (int first = 0; first < kTests; first += perBatch) {
+    const LibraryStatus written = backend.writeTransaction([&] {
+      for (int k = first; k < first + perBatch; ++k) {
+        LibraryTest test;
+        const int subject = k % kSubjects;
+        test.kind = k % 3 == 0 ? TestKind::Force : TestKind::Power;
+        test.path = folder + "/" + std::to_string(subject) + "/" + std::to_string(k) +
+                    (test.kind == TestKind::Power ? ".tsr" : ".vkr");
+        test.stamp = {40000 + k % 1000, 1700000000LL * 1000000000 + k};
+        test.contentHash = std::string(48, 'f') + std::to_string(1000000000000000 + k);
+        test.testTime = 1650000000 + static_cast<int64_t>(k / kSubjects) * 1300000 + subject * 60;
+        test.sampleCount = 5000;
+        test.bodyWeight = 60.0f + static_cast<float>(subject % 40);
+        test.subject.name = subjectName(subject);
+        test.subjectKey = subjectKey(test.subject.name);
+        if (test.kind == TestKind::Power) {
+          for (std::string_view key : powerMetricKeys())
+            test.metrics.push_back({std::string(key), key == "jumpType" ? MetricFormat::Text : MetricFormat::Fixed2,
+                                    key == "jumpType" ? std::nullopt : std::optional<double>(20.0 + (k % 997) * 0.01),
+                                    key == "jumpType" ? std::optional<std::string>("CMJ") : std::nullopt});
+        } else {
+          for (std::string_view key : forceMetricKeys())
+            test.metrics.push_back({std::string(key), MetricFormat::Fixed1, 800.0 + k % 400, std::nullopt});
+          for (int rep = 1; rep <= 3; ++rep)
+            for (std::string_view key : repetitionMetricKeys())
+              test.metrics.push_back({"rep" + std::to_string(rep) + "." + std::string(key), MetricFormat::Fixed1,
+                                      700.0 + k % 300, std::nullopt});
+        }
+        int64_t id = 0;
+        if (LibraryStatus s = backend.upsertTest(test, id); !s.ok()) return s;
+      }
+      return LibraryStatus::success();
+    });
+    ASSERT_TRUE(written.ok()) << written.message;
+  }
+}
+
+TEST(LibraryPerformance, TheWindowOpensOn100000TestsAndTheSearchAnswersEveryKeystroke) {
+  testing::UiFixture f;
+  QElapsedTimer generation;
+  generation.start();
+  ASSERT_NO_FATAL_FAILURE(makeLibrary(f.programDir() + "/library.sqlite", f.root.file("elsewhere")));
+  std::printf("library of %d tests generated in %.1f s\n", kTests, generation.nsecsElapsed() / 1e9);
+  QElapsedTimer start;
+  start.start();
+  f.start();
+  std::printf("start to the shown main window with that library opened: %.1f ms\n", start.nsecsElapsed() / 1e6);
+  DesktopLibrary& library = *f.app->library();
+  ASSERT_TRUE(testing::waitUntil([&] { return !library.session().scanning(); }, 10000));
+  QCoreApplication::processEvents();
+  CMainFrame& frame = *f.app->mainFrame();
+
+  // From the command to the painted window, three times, each time a new window.
+  double open = 1e9;
+  std::string runs;
+  for (int run = 0; run < 3; ++run) {
+    delete library.window();
+    QCoreApplication::processEvents();
+    QElapsedTimer clock;
+    clock.start();
+    frame.sendCommand(cmd::kLibrary);
+    LibraryWindow& window = *library.window();
+    window.repaint();
+    window.subjectList()->viewport()->repaint();
+    const double ms = clock.nsecsElapsed() / 1e6;
+    open = std::min(open, ms);
+    runs += (runs.empty() ? "" : " / ") + std::to_string(ms).substr(0, 5);
+    ASSERT_EQ(window.subjectModel().rowCount(), SubjectListModel::kPageRows);
+    EXPECT_TRUE(window.subjectModel().canFetchMore(QModelIndex())) << "the rest comes as the list scrolls";
+  }
+  std::printf("library window on %d tests over %d subjects, command to painted: %.1f ms (runs %s)\n", kTests, kSubjects,
+              open, runs.c_str());
+  RecordProperty("library_window_ms", std::to_string(open));
+  EXPECT_LT(open, 300.0);
+
+  // Scrolled to the end: every subject, read a page at a time.
+  LibraryWindow& window = *library.window();
+  QElapsedTimer scroll;
+  scroll.start();
+  while (window.subjectModel().canFetchMore(QModelIndex())) window.subjectModel().fetchMore(QModelIndex());
+  window.subjectList()->scrollToBottom();
+  window.subjectList()->viewport()->repaint();
+  std::printf("all %d subjects read and the list's end painted: %.1f ms\n", window.subjectModel().rowCount(),
+              scroll.nsecsElapsed() / 1e6);
+  EXPECT_EQ(window.subjectModel().rowCount(), kSubjects);
+
+  // The search, keystroke by keystroke, to the painted list.
+  window.searchField()->clear();
+  const std::string typed = "anna m";
+  double slowest = 0.0;
+  std::string figures;
+  for (char key : typed) {
+    QElapsedTimer clock;
+    clock.start();
+    QTest::keyClick(window.searchField(), key);
+    window.subjectList()->viewport()->repaint();
+    const double ms = clock.nsecsElapsed() / 1e6;
+    slowest = std::max(slowest, ms);
+    char figure[32];
+    std::snprintf(figure, sizeof figure, "%s%.1f", figures.empty() ? "" : " / ", ms);
+    figures += figure;
+  }
+  std::printf("subject search per keystroke (\"a\" .. \"anna m\"): %s ms\n", figures.c_str());
+  RecordProperty("library_search_ms", std::to_string(slowest));
+  EXPECT_LT(slowest, 50.0);
+  ASSERT_GT(window.subjectModel().rowCount(), 0);
+
+  // Choosing a subject: its 50 tests newest first with their key metrics, and its trend.
+  QElapsedTimer clock;
+  clock.start();
+  window.chooseSubject(0);
+  window.repaint();
+  const double choose = clock.nsecsElapsed() / 1e6;
+  std::printf("a subject chosen, its tests and trend painted: %.1f ms\n", choose);
+  EXPECT_EQ(window.testModel().rowCount(), 50);
+  EXPECT_LT(choose, 100.0);
+}
+
+}  // namespace
+}  // namespace velkora
