@@ -187,9 +187,10 @@ void TrendPanel::readValues() {
     for (const LibraryTrendPoint& p : points_) graph_.points.push_back({p.testTime, p.value});
     graph_.lowerIsBetter = lowerIsBetter(key);
     graph_.decimals = decimalsOf(format);
-    note_->setText(!status.ok()      ? QString::fromStdString(status.message)
-                   : points_.empty() ? QStringLiteral("No test of this subject has a value of this metric.")
-                                     : QStringLiteral("%1 values, the best marked in red.").arg(points_.size()));
+    note_->setText(!status.ok()          ? QString::fromStdString(status.message)
+                   : points_.empty()     ? QStringLiteral("No test of this subject has a value of this metric.")
+                   : points_.size() == 1 ? QStringLiteral("1 value, marked in red as the best.")
+                                         : QStringLiteral("%1 values, the best marked in red.").arg(points_.size()));
     const TrendGraph graph = graph_;
     view_->setDrawing([graph](DeviceContext& dc, const Rect& area) { drawTrendGraph(dc, area, graph); });
   }
