@@ -242,8 +242,7 @@ bool RecordCommand::indexSavedFile(CliIo& io, const SharedRecords& records) cons
     return true;
   }
   const std::string reason = !status.ok() ? status.message : result.reason;
-  io.err << "velkora-cli record: the test was saved, but the library " << where << " could not take it: " << reason
-         << '\n';
+  io.err << "velkora-cli record: the test was saved, but not added to the library: " << reason << '\n';
   return !named;
 }
 
