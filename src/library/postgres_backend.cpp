@@ -14,6 +14,7 @@
 #include <ctime>
 #include <deque>
 #include <random>
+#include <set>
 #include <thread>
 #include <unordered_map>
 #include <utility>
@@ -49,7 +50,10 @@ CREATE TABLE velkora.subjects (
   id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
   subject_key text COLLATE "C" NOT NULL UNIQUE,
   name text COLLATE "C" NOT NULL,
-  name_time bigint NOT NULL
+  name_time bigint NOT NULL,
+  test_count bigint NOT NULL DEFAULT 0,
+  missing_count bigint NOT NULL DEFAULT 0,
+  last_test_time bigint
 );
 CREATE TABLE velkora.tests (
   id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
@@ -101,11 +105,9 @@ CREATE TABLE velkora.files (
   "t.sample_count, t.body_weight, t.subject_name, t.sex, t.height, t.weight, t.comment1, t.comment2, t.comment3, " \
   "t.missing, t.indexed_at"
 
-#define VELKORA_SUBJECT_COLUMNS                                                              \
-  "s.id, s.name, s.subject_key, "                                                            \
-  "(SELECT count(*) FROM velkora.tests t WHERE t.subject_id = s.id AND t.missing = false), " \
-  "(SELECT count(*) FROM velkora.tests t WHERE t.subject_id = s.id AND t.missing = true), "  \
-  "(SELECT max(t.test_time) FROM velkora.tests t WHERE t.subject_id = s.id AND t.missing = false)"
+// A subject with its counts, which every write transaction keeps current (see refreshSubjects), so the
+// subject list reads the subjects alone however many tests they have.
+#define VELKORA_SUBJECT_COLUMNS "s.id, s.name, s.subject_key, s.test_count, s.missing_count, s.last_test_time"
 
 #define VELKORA_TEST_FILTER                                                                         \
   " AND ($2::smallint IS NULL OR t.kind = $2::smallint) AND ($3::bigint IS NULL OR t.test_time >= " \
@@ -136,6 +138,7 @@ enum Sql : size_t {
   kFileBytes,
   kUpdateStamp,
   kSetMissing,
+  kRefreshSubject,
   kFileStatesUnder,
   kTestByPath,
   kTestsByHash,
@@ -193,9 +196,14 @@ constexpr std::array<const char*, kSqlCount> kStatements = {
     "SELECT bytes FROM velkora.files WHERE content_hash = $1::text",
     // kUpdateStamp
     "UPDATE velkora.tests SET file_size = $2::bigint, file_mtime_ns = $3::bigint, missing = false, "
-    "indexed_at = $4::bigint WHERE id = $1::bigint",
+    "indexed_at = $4::bigint WHERE id = $1::bigint RETURNING subject_id",
     // kSetMissing
-    "UPDATE velkora.tests SET missing = $2::boolean WHERE id = $1::bigint",
+    "UPDATE velkora.tests SET missing = $2::boolean WHERE id = $1::bigint RETURNING subject_id",
+    // kRefreshSubject: run after kLockSubject, with a snapshot that sees every committed test
+    "UPDATE velkora.subjects s SET test_count = a.present, missing_count = a.missing, last_test_time = a.last "
+    "FROM (SELECT count(*) FILTER (WHERE NOT t.missing) AS present, count(*) FILTER (WHERE t.missing) AS missing, "
+    "max(t.test_time) FILTER (WHERE NOT t.missing) AS last FROM velkora.tests t WHERE t.subject_id = $1::bigint) a "
+    "WHERE s.id = $1::bigint",
     // kFileStatesUnder: the paths from "folder/" up to (not including) "folder0", '0' following '/'
     "SELECT id, path, file_size, file_mtime_ns, content_hash, missing FROM velkora.tests "
     "WHERE path >= $1::text AND path < $2::text",
@@ -205,8 +213,8 @@ constexpr std::array<const char*, kSqlCount> kStatements = {
     "SELECT " VELKORA_TEST_COLUMNS " FROM velkora.tests t WHERE t.content_hash = $1::text ORDER BY t.test_time, t.id",
     // kListSubjects
     "SELECT " VELKORA_SUBJECT_COLUMNS
-    " FROM velkora.subjects s WHERE strpos(s.subject_key, $1::text) > 0 ORDER BY s.subject_key, s.id "
-    "LIMIT $2::bigint OFFSET $3::bigint",
+    " FROM velkora.subjects s WHERE strpos(s.subject_key, $1::text) > 0 ORDER BY s.subject_key, s.id LIMIT $2::bigint "
+    "OFFSET $3::bigint",
     // kSubjectByKey
     "SELECT " VELKORA_SUBJECT_COLUMNS " FROM velkora.subjects s WHERE s.subject_key = $1::text",
     // kTestsOfSubjectOldestFirst
@@ -625,6 +633,9 @@ class PostgresBackend final : public LibraryBackend {
   LibraryStatus needsTransaction() const;
   LibraryStatus loadKeys();
   LibraryStatus keyId(const StoredMetric& metric, int64_t& id);
+  // Brings the counts of the subjects the transaction touched up to date, each under its row lock and
+  // with a snapshot taken after it, so that writers of one subject at once never leave it miscounted.
+  LibraryStatus refreshSubjects();
   std::optional<int64_t> knownKeyId(const std::string& name) const;
 
   std::string location_;
@@ -636,6 +647,7 @@ class PostgresBackend final : public LibraryBackend {
   bool inTransaction_ = false;
   std::unordered_map<std::string, KnownKey> keys_;         // as committed
   std::unordered_map<std::string, KnownKey> pendingKeys_;  // written by the transaction under way
+  std::set<int64_t> touchedSubjects_;                      // by the transaction under way, in lock order
   std::minstd_rand random_{std::random_device{}()};
 };
 
@@ -862,7 +874,9 @@ LibraryStatus PostgresBackend::writeTransaction(const std::function<LibraryStatu
     if (LibraryStatus s = ensureConnected(); !s.ok()) return s;
     if (Result r = exec("BEGIN"); !r.ok()) return failure(r, "write");
     inTransaction_ = true;
+    touchedSubjects_.clear();
     LibraryStatus status = work();
+    if (status.ok()) status = refreshSubjects();
     if (status.ok()) {
       Result r = exec("COMMIT");
       if (r.ok()) {
@@ -876,11 +890,23 @@ LibraryStatus PostgresBackend::writeTransaction(const std::function<LibraryStatu
     if (PQstatus(conn_) == CONNECTION_OK && PQtransactionStatus(conn_) != PQTRANS_IDLE) exec("ROLLBACK");
     inTransaction_ = false;
     pendingKeys_.clear();
+    touchedSubjects_.clear();
     if (status.kind != LibraryErrorKind::Busy || attempt >= kWriteAttempts) return status;
     // Another writer won; wait a little, longer each time and never in step with it.
     const int upTo = std::min(200, 2 << std::min(attempt, 7));
     std::this_thread::sleep_for(std::chrono::milliseconds(1 + static_cast<int>(random_() % upTo)));
   }
+}
+
+LibraryStatus PostgresBackend::refreshSubjects() {
+  for (const int64_t subject : touchedSubjects_) {
+    Params id;
+    id.integer(subject);
+    if (Result r = run(kLockSubject, id); !r.ok()) return failure(r, "write the subject");
+    if (Result r = run(kRefreshSubject, id); !r.ok()) return failure(r, "write the subject");
+  }
+  touchedSubjects_.clear();
+  return LibraryStatus::success();
 }
 
 std::optional<int64_t> PostgresBackend::knownKeyId(const std::string& name) const {
@@ -941,6 +967,7 @@ LibraryStatus PostgresBackend::upsertTest(const LibraryTest& test, int64_t& test
     if (!r.ok() || r.rows() != 1) return failure(r, "write the subject");
     subjectId = r.integer(0, 0);
   }
+  touchedSubjects_.insert(subjectId);
   const auto fields = [&](Params& params) {
     params.integer(subjectId)
         .integer(test.stamp.size)
@@ -992,6 +1019,7 @@ LibraryStatus PostgresBackend::upsertTest(const LibraryTest& test, int64_t& test
     id.integer(testId);
     if (Result r = run(kDeleteMetrics, id); !r.ok()) return failure(r, "write the metrics");
     if (previousSubject != subjectId) {
+      touchedSubjects_.insert(previousSubject);
       Params previous;
       previous.integer(previousSubject);
       if (Result r = run(kLockSubject, previous); !r.ok()) return failure(r, "write the subject");
@@ -1045,7 +1073,9 @@ LibraryStatus PostgresBackend::updateStamp(int64_t testId, const FileStamp& stam
       .integer(stamp.modifiedNs)
       .integer(static_cast<int64_t>(std::time(nullptr)));
   Result r = run(kUpdateStamp, params);
-  return r.ok() ? LibraryStatus::success() : failure(r, "write the test");
+  if (!r.ok()) return failure(r, "write the test");
+  if (r.rows() == 1) touchedSubjects_.insert(r.integer(0, 0));
+  return LibraryStatus::success();
 }
 
 LibraryStatus PostgresBackend::setMissing(int64_t testId, bool missing) {
@@ -1054,7 +1084,9 @@ LibraryStatus PostgresBackend::setMissing(int64_t testId, bool missing) {
   Params params;
   params.integer(testId).boolean(missing);
   Result r = run(kSetMissing, params);
-  return r.ok() ? LibraryStatus::success() : failure(r, "write the test");
+  if (!r.ok()) return failure(r, "write the test");
+  if (r.rows() == 1) touchedSubjects_.insert(r.integer(0, 0));
+  return LibraryStatus::success();
 }
 
 LibraryStatus PostgresBackend::fileStatesUnder(const std::string& folder, std::vector<LibraryFileState>& states) {

@@ -283,6 +283,12 @@ TEST(LibrarySession, EightProgramsSaveFiveHundredTestsEachIntoOneServerLibrary) 
   EXPECT_EQ(sqlOnServer(uri, "SELECT count(DISTINCT test_id) FROM velkora.metrics"), total) << "each with its metrics";
   EXPECT_EQ(sqlOnServer(uri, "SELECT count(*) FROM velkora.subjects"), "20");
   EXPECT_EQ(sqlOnServer(uri,
+                        "SELECT count(*) FROM velkora.subjects s WHERE test_count <> (SELECT count(*) FROM "
+                        "velkora.tests t WHERE t.subject_id = s.id AND NOT t.missing) OR last_test_time <> "
+                        "(SELECT max(test_time) FROM velkora.tests t WHERE t.subject_id = s.id)"),
+            "0")
+      << "every subject counted right, however many wrote it at once";
+  EXPECT_EQ(sqlOnServer(uri,
                         "SELECT count(*) FROM velkora.tests t JOIN velkora.subjects s ON s.id = t.subject_id "
                         "WHERE s.subject_key <> lower(t.subject_name)"),
             "0");
