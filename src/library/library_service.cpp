@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "library/library_location.h"
+#include "library/library_session.h"
 #include "library/subject_identity.h"
 
 namespace velkora {
@@ -458,12 +459,17 @@ bool findMeasurementFiles(const std::string& folder, std::vector<std::string>& p
 bool indexFileInLibrary(const LibraryOptions& options, const std::string& path, MessageSink& messages,
                         std::optional<TestKind> kind) {
   LibraryStatus status;
-  std::unique_ptr<LibraryService> library = LibraryService::open(options, messages, status);
+  std::unique_ptr<LibrarySession> library = LibrarySession::open(options, messages, status);
   if (!library) {
     messages.showMessage(status.message);
     return false;
   }
   const LibraryIndexResult result = library->indexFile(path, kind);
+  if (result.outcome == IndexOutcome::Queued) {
+    messages.showMessage(result.reason + "; the test waits in the outbox (" + testsWaitingText(library->outboxCount()) +
+                         ")");
+    return true;
+  }
   if (!result.status.ok()) {
     messages.showMessage(result.status.message);
     return false;

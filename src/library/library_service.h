@@ -163,8 +163,9 @@ class LibraryService {
 bool findMeasurementFiles(const std::string& folder, std::vector<std::string>& paths,
                           std::vector<LibraryScanFailure>& failed);
 
-// For callers without an open library (velkora-cli record): opens the library of `options`, indexes
-// the file and closes the library. Problems are on `messages`; false when the file was not indexed.
+// For callers without an open library: opens the library of `options` (LibrarySession), indexes the
+// file, or queues it for a server out of reach (then true, with a message), and closes the library.
+// Problems are on `messages`; false when the file was neither indexed nor queued.
 bool indexFileInLibrary(const LibraryOptions& options, const std::string& path, MessageSink& messages,
                         std::optional<TestKind> kind = {});
 

@@ -16,6 +16,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A server that could not be reached is asked again only after this pause.
+constexpr auto kRetryPause = std::chrono::seconds(3);
+
 std::string errnoText(int error) { return std::error_code(error, std::generic_category()).message(); }
 
 // The file name a library name ends in, one that can be made in a folder; by its kind when it has none.
@@ -139,6 +142,7 @@ std::unique_ptr<LibrarySession> LibrarySession::open(const LibraryOptions& optio
   if (session->online_) return session;
   if (session->server_ && status.kind == LibraryErrorKind::Unreachable) {
     session->lastProblem_ = status;
+    session->failedAt_ = std::chrono::steady_clock::now();
     return session;
   }
   return nullptr;
@@ -161,13 +165,17 @@ void LibrarySession::note(const LibraryStatus& status) {
 
 bool LibrarySession::ensureService() {
   if (service_) return true;
+  const auto now = std::chrono::steady_clock::now();
+  if (failedAt_ && now - *failedAt_ < kRetryPause) return false;
   LibraryStatus status;
   service_ = LibraryService::open(options_, messages_, status);
   if (service_) {
     note(LibraryStatus::success());
+    failedAt_.reset();
   } else {
     online_ = false;
     lastProblem_ = status;
+    failedAt_ = std::chrono::steady_clock::now();
   }
   return service_ != nullptr;
 }

@@ -17,6 +17,7 @@
 // A call may wait for a server that does not answer, up to its connect_timeout (10 s unless the location
 // sets one), so the window makes these calls from a thread of its own. One session serves one thread.
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -103,6 +104,9 @@ class LibrarySession {
   LibraryOptions options_;
   MessageSink& messages_;
   bool server_ = false;
+  // When the latest attempt to reach the server failed: another is made only a moment later, so a call
+  // right after a failed one does not wait for an unanswering server a second time.
+  std::optional<std::chrono::steady_clock::time_point> failedAt_;
   std::string described_;  // the location without the password: the outbox's name for the server
   std::unique_ptr<LibraryService> service_;
   bool online_ = false;
