@@ -61,8 +61,10 @@ class LibrarySession {
   const LibraryStatus& lastProblem() const { return lastProblem_; }
 
   // The open library for lists, history and trends; null while the server cannot be reached (asked again
-  // first).
+  // first). A call on it that finds the server gone says so (kind Unreachable); pass its status to
+  // noteStatus so that online() and statusText() follow.
   LibraryService* library();
+  void noteStatus(const LibraryStatus& status) { note(status); }
 
   // After a save or an open: the file's entry is added or updated now, or, with the server out of reach,
   // the test waits in the outbox (Queued; `reason` says why). Tests already waiting are sent first, so
