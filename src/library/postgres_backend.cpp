@@ -659,6 +659,7 @@ void PostgresBackend::close() {
   inTransaction_ = false;
   keys_.clear();
   pendingKeys_.clear();
+  touchedSubjects_.clear();
 }
 
 Result PostgresBackend::run(Sql which, const Params& params, int resultFormat) {
@@ -872,7 +873,13 @@ LibraryStatus PostgresBackend::writeTransaction(const std::function<LibraryStatu
   if (inTransaction_) return work();  // already inside: part of the outer transaction
   for (int attempt = 1;; ++attempt) {
     if (LibraryStatus s = ensureConnected(); !s.ok()) return s;
-    if (Result r = exec("BEGIN"); !r.ok()) return failure(r, "write");
+    if (Result r = exec("BEGIN"); !r.ok()) {
+      // A connection the server dropped since the last call (a restart) shows only now: nothing was
+      // written yet, so a new connection may begin again.
+      if (PQstatus(conn_) == CONNECTION_OK) return failure(r, "write");
+      if (LibraryStatus s = ensureConnected(); !s.ok()) return s;
+      if (Result again = exec("BEGIN"); !again.ok()) return failure(again, "write");
+    }
     inTransaction_ = true;
     touchedSubjects_.clear();
     LibraryStatus status = work();
