@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           clang-14 libclang-rt-14-dev locales libcli11-dev libudev-dev
           qt6-base-dev qt6-multimedia-dev qt6-svg-dev fonts-dejavu-core xvfb xauth
-          dpkg-dev file desktop-file-utils appstream lintian)
+          dpkg-dev file desktop-file-utils appstream lintian
+          libsqlite3-dev libpq-dev postgresql)
 
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then

@@ -1,6 +1,6 @@
 // velkora-cli library: the subject library from the command line. scan indexes a folder of measurement
-// files; subjects, tests and trend read the library; compare draws tests over each other; sync sends what
-// a server library's outbox holds.
+// files; subjects, tests and trend read the library; compare draws tests over each other; sync sends the
+// tests that wait in the outbox for a server library.
 
 #include <unistd.h>
 
@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "app/paths.h"
 #include "cli/cli_command.h"
 #include "cli/cli_files.h"
 #include "cli/cli_options.h"
@@ -22,7 +21,8 @@
 #include "cli/library_text.h"
 #include "cli/stop_signals.h"
 #include "cli/text_escape.h"
-#include "library/library_service.h"
+#include "library/library_location.h"
+#include "library/library_session.h"
 #include "library/metric_catalog.h"
 #include "reports/test_metrics.h"
 #include "storage/measurement_file.h"
@@ -33,6 +33,10 @@ namespace velkora::cli {
 namespace {
 
 using std::chrono::steady_clock;
+
+constexpr const char* kLibraryOptionHelp =
+    "the library: a file, or a server as postgresql://USER@HOST/DATABASE or service=NAME (default: "
+    "library.sqlite beside the DATA folder)";
 
 // Messages of the library (a library moved aside, ...) after the command's name.
 class PrefixedSink final : public MessageSink {
@@ -140,8 +144,11 @@ class LibraryCommand final : public CliCommand {
 
  private:
   CLI::App* addSubcommand(CLI::App& parent, const char* name, const char* summary, const char* description);
-  // The library the command names, or the program's default; null after the message.
-  std::unique_ptr<LibraryService> open(CliIo& io, const std::vector<std::string>& folders, bool rebuildAtOnce);
+  // The library the command names, or the program's default; null after the message. A server that
+  // cannot be reached gives an offline session.
+  std::unique_ptr<LibrarySession> open(CliIo& io, const std::vector<std::string>& folders, bool rebuildAtOnce);
+  // The open library of a session, or null after the message saying why there is none.
+  LibraryService* reachable(CliIo& io, LibrarySession& session);
   std::string prefix() const { return "velkora-cli library " + subcommand_ + ": "; }
   int fail(CliIo& io, std::string_view message) const;
 
@@ -173,24 +180,21 @@ CLI::App* LibraryCommand::addSubcommand(CLI::App& parent, const char* name, cons
                                         const char* description) {
   CLI::App* sub = parent.add_subcommand(name, summary);
   sub->footer(description);
-  sub->add_option("--library", library_, "the library file (default: library.sqlite beside the DATA folder)")
-      ->type_name("PATH")
-      ->check(nonEmpty());
+  sub->add_option("--library", library_, kLibraryOptionHelp)->type_name("LOCATION")->check(nonEmpty());
   return sub;
 }
 
 void LibraryCommand::define(CLI::App& command) {
   command.require_subcommand(1, 1);
-  command.add_option("--library", library_, "the library file (default: library.sqlite beside the DATA folder)")
-      ->type_name("PATH")
-      ->check(nonEmpty());
+  command.add_option("--library", library_, kLibraryOptionHelp)->type_name("LOCATION")->check(nonEmpty());
 
   CLI::App* scan = addSubcommand(
       command, "scan", "index a folder of measurement files and everything below it",
       "Adds the .vkr and .tsr files below DIR to the library, updates those whose size, modification time and\n"
       "content changed, and marks the entries whose files are gone as missing; no file is changed or deleted.\n"
       "Progress goes to stderr on a terminal; at the end the counts of added, updated, unchanged, missing and\n"
-      "failed files are printed, each failed file with its reason. Exit code 1 when a file failed.");
+      "failed files are printed, each failed file with its reason. Exit code 1 when a file failed. With a\n"
+      "server library that cannot be reached, every file waits in the outbox (queued) and is sent by sync.");
   scan->add_option("DIR", folder_, "the folder to index")->required()->type_name("")->check(nonEmpty());
   subcommands_.emplace_back(scan, &LibraryCommand::scan);
 
@@ -252,8 +256,10 @@ void LibraryCommand::define(CLI::App& command) {
 
   CLI::App* sync = addSubcommand(
       command, "sync", "send the tests waiting for a server library",
-      "Prints \"N tests waiting\". A library file has no outbox: nothing ever waits. Exit code 0 when nothing\n"
-      "waits, 1 otherwise.");
+      "Sends the tests that were saved or scanned while a server library could not be reached, in the order\n"
+      "they were saved, and prints \"N tests waiting\" (0 when all were sent). They wait in the outbox of the\n"
+      "default library file; --library names the server whose tests to send (all servers without it) or\n"
+      "another library file whose outbox to send. Exit code 0 when nothing waits, 1 otherwise.");
   subcommands_.emplace_back(sync, &LibraryCommand::sync);
 }
 
@@ -272,20 +278,27 @@ int LibraryCommand::fail(CliIo& io, std::string_view message) const {
   return kExitFailure;
 }
 
-std::unique_ptr<LibraryService> LibraryCommand::open(CliIo& io, const std::vector<std::string>& folders,
+std::unique_ptr<LibrarySession> LibraryCommand::open(CliIo& io, const std::vector<std::string>& folders,
                                                      bool rebuildAtOnce) {
-  const ProgramPaths paths = systemProgramPaths();
+  const ProgramPaths& paths = records_->paths;
   LibraryOptions options;
   options.location = library_.empty() ? paths.libraryPath : library_;
   options.rebuildFolders = folders;
   options.rebuildAtOnce = rebuildAtOnce;
+  options.outboxLocation = paths.libraryPath;
   std::error_code error;
-  if (rebuildAtOnce && std::filesystem::is_directory(paths.dataFolder, error))
+  if (rebuildAtOnce && !paths.dataFolder.empty() && std::filesystem::is_directory(paths.dataFolder, error))
     options.rebuildFolders.push_back(paths.dataFolder);
   messages_ = std::make_unique<PrefixedSink>(io.err, prefix());
   LibraryStatus status;
-  std::unique_ptr<LibraryService> library = LibraryService::open(options, *messages_, status);
-  if (!library) fail(io, status.message);
+  std::unique_ptr<LibrarySession> session = LibrarySession::open(options, *messages_, status);
+  if (!session) fail(io, status.message);
+  return session;
+}
+
+LibraryService* LibraryCommand::reachable(CliIo& io, LibrarySession& session) {
+  LibraryService* library = session.library();
+  if (library == nullptr) fail(io, session.lastProblem().message);
   return library;
 }
 
@@ -296,7 +309,7 @@ int LibraryCommand::scan(CliIo& io) {
     return fail(io, escapeText(folder_) + ": " + error.message());
   }
   // A library made anew is filled by this very scan.
-  std::unique_ptr<LibraryService> library = open(io, {folder_}, false);
+  std::unique_ptr<LibrarySession> library = open(io, {folder_}, false);
   if (!library) return kExitFailure;
 
   const bool terminal = &io.err == &std::cerr && ::isatty(STDERR_FILENO) == 1;
@@ -321,16 +334,22 @@ int LibraryCommand::scan(CliIo& io) {
       << "unchanged: " << summary.unchanged << '\n'
       << "missing: " << summary.missing << '\n'
       << "failed: " << summary.failed.size() << '\n';
+  if (library->isServer()) out << "queued: " << summary.queued << '\n';
   for (const LibraryScanFailure& failure : summary.failed)
     out << "  " << escapeText(failure.path) << ": " << escapeText(failure.reason) << '\n';
   if (summary.stopped) out << "stopped before the end; run the scan again to complete it\n";
+  if (summary.queued > 0)
+    io.err << prefix() << library->lastProblem().message << "; the files wait in the outbox ("
+           << testsWaitingText(library->outboxCount()) << "): velkora-cli library sync sends them\n";
   out.flush();
   return summary.failed.empty() && !summary.stopped ? kExitOk : kExitFailure;
 }
 
 int LibraryCommand::subjects(CliIo& io) {
-  std::unique_ptr<LibraryService> library = open(io, {}, true);
-  if (!library) return kExitFailure;
+  std::unique_ptr<LibrarySession> session = open(io, {}, true);
+  if (!session) return kExitFailure;
+  LibraryService* library = reachable(io, *session);
+  if (library == nullptr) return kExitFailure;
   std::vector<LibrarySubject> subjects;
   if (LibraryStatus s = library->subjects("", subjects); !s.ok()) return fail(io, s.message);
 
@@ -354,8 +373,10 @@ int LibraryCommand::subjects(CliIo& io) {
 }
 
 int LibraryCommand::tests(CliIo& io) {
-  std::unique_ptr<LibraryService> library = open(io, {}, true);
-  if (!library) return kExitFailure;
+  std::unique_ptr<LibrarySession> session = open(io, {}, true);
+  if (!session) return kExitFailure;
+  LibraryService* library = reachable(io, *session);
+  if (library == nullptr) return kExitFailure;
   LibraryTestQuery query;
   if (subjectOption_->count() > 0) {
     std::optional<LibrarySubject> subject;
@@ -422,8 +443,10 @@ int LibraryCommand::tests(CliIo& io) {
 int LibraryCommand::trend(CliIo& io) {
   if (!output_.empty() && libraryPictureWriter() == nullptr)
     return fail(io, "this velkora-cli was built without pictures (Qt); use the text or --csv");
-  std::unique_ptr<LibraryService> library = open(io, {}, true);
-  if (!library) return kExitFailure;
+  std::unique_ptr<LibrarySession> session = open(io, {}, true);
+  if (!session) return kExitFailure;
+  LibraryService* library = reachable(io, *session);
+  if (library == nullptr) return kExitFailure;
   std::optional<LibrarySubject> subject;
   if (LibraryStatus s = library->subjectNamed(subject_, subject); !s.ok()) return fail(io, s.message);
   if (!subject) return fail(io, "no subject named " + escapeText(subject_) + " in the library " + library->describe());
@@ -493,20 +516,23 @@ int LibraryCommand::compare(CliIo& io) {
 }
 
 int LibraryCommand::sync(CliIo& io) {
-  std::unique_ptr<LibraryService> library = open(io, {}, true);
-  if (!library) return kExitFailure;
-  io.out << "0 tests waiting\n";
+  std::unique_ptr<LibrarySession> session = open(io, {}, true);
+  if (!session) return kExitFailure;
+  const LibrarySendResult sent = session->sendOutbox();
+  if (sent.waiting > 0 && !sent.status.ok()) io.err << prefix() << sent.status.message << '\n';
+  io.out << testsWaitingText(sent.waiting) << '\n';
   io.out.flush();
-  return kExitOk;
+  return sent.waiting == 0 ? kExitOk : kExitFailure;
 }
 
 const CliRegistration registration{
     {"library", "the subject library: scan, subjects, tests, trend, compare, sync",
      "The library is an index of the measurement files: every test with its subject, date and metrics. It is\n"
-     "the file library.sqlite beside the DATA folder unless --library names another; it is made when first\n"
-     "used, and a damaged one is moved aside and rebuilt from the files. Subjects are told apart by their names\n"
-     "after trimming the spaces around them and folding letter case. Run 'velkora-cli library COMMAND --help'\n"
-     "for a command's options.",
+     "the file library.sqlite beside the DATA folder unless --library names another file or a team library on\n"
+     "a PostgreSQL server (postgresql://USER@HOST/DATABASE or service=NAME; the password comes from ~/.pgpass,\n"
+     "the service file or PGPASSWORD, never from Velkora). A file is made when first used, and a damaged one is\n"
+     "moved aside and rebuilt from the files. Subjects are told apart by their names after trimming the spaces\n"
+     "around them and folding letter case. Run 'velkora-cli library COMMAND --help' for a command's options.",
      makeCommand<LibraryCommand>}};
 
 }  // namespace

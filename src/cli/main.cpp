@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/paths.h"
 #include "app/program_records.h"
 #include "cli/cli_command.h"
 
@@ -24,6 +25,8 @@ int main(int argc, char** argv) {
   // Report numbers follow the user's locale, as in the desktop program.
   std::setlocale(LC_NUMERIC, "");
   std::ios::sync_with_stdio(false);
+  // The program's places: the default library beside the DATA folder, which record keeps current.
+  programRecords.paths = velkora::systemProgramPaths();
   std::vector<std::string> args(argv + 1, argv + argc);
   velkora::cli::CliIo io{std::cin, std::cout, std::cerr};
   const int code = velkora::cli::runCli(args, io, programRecords.shared());

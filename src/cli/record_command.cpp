@@ -1,9 +1,11 @@
 // velkora-cli record: runs a force or power test without a window and saves it as a measurement
-// file, with the program's own plate, test session, weighing and file code.
+// file, with the program's own plate, test session, weighing and file code, and adds it to the library
+// (the default library file, or the one --library names) at once.
 
 #include <CLI/CLI.hpp>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -20,6 +22,8 @@
 #include "cli/cli_files.h"
 #include "cli/cli_options.h"
 #include "cli/stop_signals.h"
+#include "library/library_location.h"
+#include "library/library_session.h"
 #include "model/messages.h"
 #include "storage/binary_io.h"
 #include "storage/configuration_file.h"
@@ -75,6 +79,9 @@ class RecordCommand final : public CliCommand {
   // Records the chosen test into the store; how it ended (a failed weighing or start ends the command
   // with `exitCode` instead).
   std::optional<TestEnd> record(CliIo& io, SharedRecords& records, int& exitCode);
+  // Adds the saved file to the library; false when a library named by --library could not take it (the
+  // default library's problems are only reported: the test was recorded and saved all the same).
+  bool indexSavedFile(CliIo& io, const SharedRecords& records) const;
 
   CLI::Option* forceTime_ = nullptr;
   CLI::Option* forceReps_ = nullptr;
@@ -82,6 +89,8 @@ class RecordCommand final : public CliCommand {
   CLI::Option* startForceOption_ = nullptr;
   CLI::Option* portOption_ = nullptr;
   CLI::Option* simulateOption_ = nullptr;
+  CLI::Option* libraryOption_ = nullptr;
+  std::string library_;
   int32_t value_ = 0;  // seconds or repetitions of the chosen test
   std::string output_;
   int32_t startForce_ = 0;
@@ -132,6 +141,12 @@ void RecordCommand::define(CLI::App& command) {
                                   "replace the USB plate by the simulated one, playing SCENARIO when given")
                         ->option_text("[=SCENARIO]")
                         ->check(scenarioCheck());
+  libraryOption_ = command
+                       .add_option("--library", library_,
+                                   "add the test to this library: a file, or a server as postgresql://... or "
+                                   "service=NAME (default: library.sqlite beside the DATA folder)")
+                       ->type_name("LOCATION")
+                       ->check(nonEmpty());
 }
 
 TestChoice RecordCommand::test() const {
@@ -191,7 +206,44 @@ int RecordCommand::run(CliIo& io, SharedRecords& records) {
   io.err << "saved " << n << " samples";
   if (test() == TestChoice::ForceReps) io.err << " and " << store.repetitions.rows() << " repetitions";
   io.err << " to " << output_ << '\n';
-  return *end == TestEnd::PlateLost ? kExitFailure : kExitOk;
+  const bool indexed = indexSavedFile(io, records);
+  return *end == TestEnd::PlateLost || !indexed ? kExitFailure : kExitOk;
+}
+
+bool RecordCommand::indexSavedFile(CliIo& io, const SharedRecords& records) const {
+  const bool named = libraryOption_->count() > 0;
+  LibraryOptions options;
+  options.location = named ? library_ : records.paths.libraryPath;
+  if (options.location.empty()) return true;  // a program without places (tests in-process)
+  options.outboxLocation = records.paths.libraryPath;
+  std::error_code error;
+  if (!records.paths.dataFolder.empty() && std::filesystem::is_directory(records.paths.dataFolder, error))
+    options.rebuildFolders.push_back(records.paths.dataFolder);
+  StreamMessageSink messages(io.err);
+  LibraryStatus status;
+  std::unique_ptr<LibrarySession> library = LibrarySession::open(options, messages, status);
+  LibraryIndexResult result;
+  if (library) {
+    result = library->indexFile(output_);
+    status = result.status;
+  }
+  const std::string where = withoutPassword(options.location);
+  if (library && result.outcome == IndexOutcome::Queued) {
+    io.err << "the library " << where << " cannot be reached; the test waits in the outbox of "
+           << options.outboxLocation << " (" << testsWaitingText(library->outboxCount())
+           << "): velkora-cli library sync sends it\n";
+    return true;
+  }
+  if (library && status.ok() && result.outcome != IndexOutcome::Failed) {
+    io.err << (result.outcome == IndexOutcome::Added     ? "added to the library "
+               : result.outcome == IndexOutcome::Updated ? "updated in the library "
+                                                         : "already in the library ")
+           << where << '\n';
+    return true;
+  }
+  const std::string reason = !status.ok() ? status.message : result.reason;
+  io.err << "velkora-cli record: the test was saved, but not added to the library: " << reason << '\n';
+  return !named;
 }
 
 AppSettings RecordCommand::testSettings(const AppSettings& setup) const {
@@ -313,7 +365,9 @@ const std::string kDescription =
     "nothing, leaves any file at PATH as it was and exits 1, as does a plate that is lost (unplugged, or\n"
     "silent for 1 s) before the first sample; a plate lost later saves what came and exits 1. A PATH that\n"
     "cannot be written is reported before the test starts. --config PATH must be readable and may not be\n"
-    "the output. --simulate replaces the plate by the simulated one.\n" +
+    "the output. --simulate replaces the plate by the simulated one. The saved file is added to the library\n"
+    "(--library, or library.sqlite beside the DATA folder); with a server library that cannot be reached it\n"
+    "waits in the outbox and the exit code is 0. A library named by --library that refuses it exits 1.\n" +
     scenarioHelpText(100, "");
 
 const CliRegistration registration{

@@ -1,7 +1,8 @@
 #pragma once
-// The one interface every library backend implements (SQLite, the embedded default; a database server
-// later), at the level of the library's own operations, so the service above it and the shared test
-// suite never see SQL. Every text is bound as a parameter; no backend builds SQL from data.
+// The one interface every library backend implements (SQLite, the embedded default; PostgreSQL, a
+// library on a database server), at the level of the library's own operations, so the service above it
+// and the shared test suite never see SQL. Every text is bound as a parameter; no backend builds SQL
+// from data.
 //
 // A backend serves one thread. Several backends (threads, processes, programs) may share one library:
 // writes happen inside writeTransaction, which waits for and retries around other writers.
@@ -19,13 +20,15 @@ namespace velkora {
 
 enum class LibraryErrorKind {
   None,
-  Damaged,      // the database cannot be read as one (corrupt, truncated, not a database)
-  Foreign,      // a database, but not a Velkora library
-  TooNew,       // a library of a newer schema than this program knows; refused, nothing written
-  Busy,         // other writers held the library longer than the backend waits
-  Unreachable,  // a server that cannot be reached
-  Refused,      // the library refuses the operation (authentication, read-only access, ...)
-  Failed,       // anything else: the message says what
+  Damaged,         // the database cannot be read as one (corrupt, truncated, not a database)
+  Foreign,         // a database, but not a Velkora library
+  TooNew,          // a library of a newer schema than this program knows; refused, nothing written
+  Busy,            // other writers held the library longer than the backend waits
+  Unreachable,     // a server that cannot be reached (down, no route, connection lost); worth trying again
+  Authentication,  // the server did not accept the user or the password (or none was found)
+  Tls,             // the encrypted connection the location asks for could not be made
+  Refused,         // the library refuses the operation (read-only access, ...)
+  Failed,          // anything else: the message says what
 };
 
 struct LibraryStatus {
@@ -43,6 +46,10 @@ class LibraryBackend {
 
   // Where the library is, for messages (a file path, a server without its password).
   virtual std::string describe() const = 0;
+
+  // A library on a database server: shared by several computers, it keeps every test's file bytes
+  // (upsertTest stores LibraryTest::bytes, fileBytes gives them back) and is never moved aside.
+  virtual bool isServer() const { return false; }
 
   // Opens the library, creating it when absent, and brings its schema forward to the current version.
   // A schema newer than this program's is refused (TooNew) before anything is written.
@@ -83,6 +90,14 @@ class LibraryBackend {
   virtual LibraryStatus trend(const LibraryTrendQuery& query, std::vector<LibraryTrendPoint>& points) = 0;
   // Every metric key the library has stored, with its number format.
   virtual LibraryStatus metricKeys(std::vector<LibraryMetricKey>& keys) = 0;
+  // The bytes of the file whose SHA-256 is `contentHash`, when the library keeps them; nothing when it
+  // has no such file. A library that keeps no files refuses.
+  virtual LibraryStatus fileBytes(const std::string& contentHash, std::optional<std::string>& bytes) {
+    (void)contentHash;
+    bytes.reset();
+    return LibraryStatus::failure(LibraryErrorKind::Refused,
+                                  "the library " + describe() + " keeps no files; open the file itself");
+  }
 };
 
 }  // namespace velkora

@@ -7,9 +7,9 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "model/messages.h"
 #include "library/sha256.h"
 #include "library/subject_identity.h"
+#include "model/messages.h"
 #include "storage/binary_io.h"
 #include "storage/measurement_file.h"
 
@@ -24,9 +24,10 @@ FileStamp stampOf(const struct stat& st) {
           static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + static_cast<int64_t>(st.st_mtim.tv_nsec)};
 }
 
-// Reads the whole regular file with the stamp of the very file read. Opened without blocking, so a
-// FIFO named like a measurement file never hangs the scan.
-bool readWithStamp(const std::string& path, std::string& bytes, FileStamp& stamp, std::error_code& error) {
+}  // namespace
+
+// Opened without blocking, so a FIFO named like a measurement file never hangs the scan.
+bool readFileBytes(const std::string& path, std::string& bytes, FileStamp& stamp, std::error_code& error) {
   bytes.clear();
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
@@ -68,6 +69,8 @@ bool readWithStamp(const std::string& path, std::string& bytes, FileStamp& stamp
   bytes.resize(filled);
   return true;
 }
+
+namespace {
 
 StoredMetric storedMetric(std::string key, const Metric& metric) {
   StoredMetric stored;
@@ -129,7 +132,7 @@ bool LibraryFileReader::read(const std::string& path, LibraryTest& test, std::st
                              std::optional<TestKind> kind) {
   FileStamp stamp;
   std::error_code error;
-  if (!readWithStamp(path, bytes_, stamp, error)) {
+  if (!readFileBytes(path, bytes_, stamp, error)) {
     reason = std::string(msg::kErrorOpeningFile) + ": " + error.message();
     return false;
   }

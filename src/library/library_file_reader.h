@@ -24,6 +24,10 @@ std::vector<StoredMetric> storedMetrics(const TestMetrics& metrics);
 // The stamp of a file as the scan compares it; false when it cannot be read (`error` says why).
 bool fileStampOf(const std::string& path, FileStamp& stamp, std::error_code& error);
 
+// Reads a whole regular file with the stamp of the very file read (never waiting on a FIFO); false with
+// the system's reason otherwise.
+bool readFileBytes(const std::string& path, std::string& bytes, FileStamp& stamp, std::error_code& error);
+
 // The path the library keeps for a file: absolute, its folder with symbolic links resolved, "." and
 // ".." taken out; the file's own name stays (a link to a file is indexed under the link's name).
 std::string libraryPathOf(const std::string& path);
@@ -45,6 +49,9 @@ class LibraryFileReader {
   // The same from bytes already read, with the stamp they were read under.
   bool readBytes(const std::string& path, std::string_view bytes, const FileStamp& stamp, LibraryTest& test,
                  std::string& reason, std::optional<TestKind> kind = {});
+
+  // The bytes the last read() read.
+  const std::string& lastBytes() const { return bytes_; }
 
  private:
   std::unique_ptr<MeasurementStore> store_;

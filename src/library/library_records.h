@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "acquisition/measurement_store.h"
-#include "reports/test_metrics.h"
 #include "model/subject_info.h"
+#include "reports/test_metrics.h"
 
 namespace velkora {
 
@@ -42,6 +42,8 @@ struct LibraryTest {
   SubjectInfo subject;      // as stored in the file (the age is not in files)
   std::string subjectKey;   // subjectKey(subject.name)
   std::vector<StoredMetric> metrics;
+  // The file's bytes, for a library that keeps them (a server); empty otherwise.
+  std::string bytes;
 };
 
 // The scan's view of an entry.

@@ -1,12 +1,14 @@
 #include "library/library_service.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <unordered_map>
 
 #include "library/library_location.h"
+#include "library/library_session.h"
 #include "library/subject_identity.h"
 
 namespace velkora {
@@ -35,6 +37,7 @@ bool isMeasurementFileName(std::string_view name) {
 struct FoundFile {
   std::string path;
   FileStamp stamp;
+  std::string place;  // its name in the library
 };
 
 // The measurement files below `root`, by their names. Links to folders are not followed (no loops);
@@ -59,7 +62,7 @@ void walk(const fs::path& root, std::vector<FoundFile>& found, std::vector<std::
       }
       if (!isMeasurementFileName(entry.path().filename().native())) continue;
       if (!entry.is_regular_file(entryError)) continue;  // follows a link; FIFOs and devices are left alone
-      FoundFile file{entry.path().string(), {}};
+      FoundFile file{entry.path().string(), {}, {}};
       if (!fileStampOf(file.path, file.stamp, entryError)) {
         failed.push_back({file.path, std::string(msg::kErrorOpeningFile) + ": " + entryError.message()});
         unreadable.push_back(file.path);
@@ -92,8 +95,24 @@ std::string joined(const std::vector<std::string>& items) {
 
 }  // namespace
 
+std::string thisMachineName() {
+  char name[256] = {};
+  if (::gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') return "localhost";
+  return name;
+}
+
 LibraryService::LibraryService(std::unique_ptr<LibraryBackend> backend, LibraryOptions options, MessageSink& messages)
-    : backend_(std::move(backend)), options_(std::move(options)), messages_(messages) {}
+    : backend_(std::move(backend)), options_(std::move(options)), messages_(messages) {
+  if (backend_->isServer())
+    placePrefix_ = (options_.machineName.empty() ? thisMachineName() : options_.machineName) + ":";
+}
+
+std::string LibraryService::placeOf(const std::string& path) const { return placePrefix_ + path; }
+
+std::string LibraryService::localPathOf(const std::string& place) const {
+  if (!place.starts_with(placePrefix_)) return {};
+  return place.substr(placePrefix_.size());
+}
 
 LibraryService::~LibraryService() = default;
 
@@ -109,7 +128,8 @@ std::unique_ptr<LibraryService> LibraryService::open(std::unique_ptr<LibraryBack
                                                      LibraryStatus& status) {
   status = backend->open();
   std::unique_ptr<LibraryService> service(new LibraryService(std::move(backend), options, messages));
-  if (status.kind == LibraryErrorKind::Damaged || status.kind == LibraryErrorKind::Foreign)
+  // A library file is moved aside and rebuilt; a server's database is never touched that way.
+  if ((status.kind == LibraryErrorKind::Damaged || status.kind == LibraryErrorKind::Foreign) && !service->isServer())
     status = service->recover(status);
   if (!status.ok()) return nullptr;
   return service;
@@ -152,24 +172,56 @@ LibraryStatus LibraryService::guarded(Operation operation) {
 }
 
 LibraryIndexResult LibraryService::indexFile(const std::string& path, std::optional<TestKind> kind) {
-  LibraryIndexResult result = indexOne(path, kind);
+  LibraryIndexResult result = indexOne(path, kind, nullptr, nullptr);
   if (result.status.kind == LibraryErrorKind::Damaged && !recovering_) {
     if (LibraryStatus recovered = recover(result.status); !recovered.ok()) {
       result.status = recovered;
       return result;
     }
-    result = indexOne(path, kind);
+    result = indexOne(path, kind, nullptr, nullptr);
   }
   return result;
 }
 
-LibraryIndexResult LibraryService::indexOne(const std::string& path, std::optional<TestKind> kind) {
+LibraryIndexResult LibraryService::indexBytes(const std::string& path, std::string_view bytes, const FileStamp& stamp,
+                                              std::optional<TestKind> kind) {
+  LibraryIndexResult result = indexOne(path, kind, &bytes, &stamp);
+  if (result.status.kind == LibraryErrorKind::Damaged && !recovering_) {
+    if (LibraryStatus recovered = recover(result.status); !recovered.ok()) {
+      result.status = recovered;
+      return result;
+    }
+    result = indexOne(path, kind, &bytes, &stamp);
+  }
+  return result;
+}
+
+LibraryStatus LibraryService::standingCopy(const std::string& contentHash, std::optional<int64_t>& id) {
+  id.reset();
+  std::vector<LibraryTestEntry> copies;
+  if (LibraryStatus s = backend_->testsByHash(contentHash, copies); !s.ok()) return s;
+  for (const LibraryTestEntry& copy : copies) {
+    if (copy.missing) continue;
+    const std::string local = localPathOf(copy.path);
+    if (local.empty() || pathExists(local)) {
+      id = copy.id;
+      break;
+    }
+  }
+  return LibraryStatus::success();
+}
+
+LibraryIndexResult LibraryService::indexOne(const std::string& path, std::optional<TestKind> kind,
+                                            const std::string_view* bytes, const FileStamp* stamp) {
   LibraryIndexResult result;
   const std::string libraryPath = libraryPathOf(path);
   LibraryTest test;
-  const bool read = reader_.read(libraryPath, test, result.reason, kind);
+  const bool read = bytes != nullptr ? reader_.readBytes(libraryPath, *bytes, *stamp, test, result.reason, kind)
+                                     : reader_.read(libraryPath, test, result.reason, kind);
+  if (read && isServer()) test.bytes = bytes != nullptr ? std::string(*bytes) : reader_.lastBytes();
+  test.path = placeOf(libraryPath);
   std::optional<LibraryTestEntry> existing;
-  result.status = backend_->testByPath(libraryPath, existing);
+  result.status = backend_->testByPath(test.path, existing);
   if (!result.status.ok()) return result;
   IndexOutcome outcome = IndexOutcome::Failed;
   result.status = backend_->writeTransaction([&]() -> LibraryStatus {
@@ -182,6 +234,15 @@ LibraryIndexResult LibraryService::indexOne(const std::string& path, std::option
     if (existing && existing->contentHash == test.contentHash) {
       outcome = existing->missing ? IndexOutcome::Updated : IndexOutcome::Unchanged;
       return backend_->updateStamp(existing->id, test.stamp);
+    }
+    if (!existing && isServer()) {
+      std::optional<int64_t> copy;
+      if (LibraryStatus s = standingCopy(test.contentHash, copy); !s.ok()) return s;
+      if (copy) {
+        outcome = IndexOutcome::Unchanged;  // the library has this test already
+        result.testId = *copy;
+        return LibraryStatus::success();
+      }
     }
     outcome = existing ? IndexOutcome::Updated : IndexOutcome::Added;
     return backend_->upsertTest(test, result.testId);
@@ -216,7 +277,7 @@ LibraryScanSummary LibraryService::scanFolder(const std::string& folder, const L
   // What the library knew before the walk: an entry saved meanwhile is either seen by the walk or not
   // in this list, so it is never taken for vanished.
   std::vector<LibraryFileState> states;
-  summary.status = backend_->fileStatesUnder(rootText, states);
+  summary.status = backend_->fileStatesUnder(placeOf(rootText), states);
   if (!summary.status.ok()) return summary;
   std::unordered_map<std::string_view, const LibraryFileState*> known;
   known.reserve(states.size());
@@ -226,6 +287,7 @@ LibraryScanSummary LibraryService::scanFolder(const std::string& folder, const L
   std::vector<std::string> unreadable;
   walk(root, found, unreadable, summary.failed);
   std::sort(found.begin(), found.end(), [](const FoundFile& a, const FoundFile& b) { return a.path < b.path; });
+  for (FoundFile& file : found) file.place = placeOf(file.path);
 
   LibraryScanProgress step{0, found.size(), {}};
   const auto report = [&](std::string_view path) {
@@ -244,7 +306,7 @@ LibraryScanSummary LibraryService::scanFolder(const std::string& folder, const L
   };
   std::vector<Job> jobs;
   for (const FoundFile& file : found) {
-    auto it = known.find(file.path);
+    auto it = known.find(file.place);
     const LibraryFileState* state = it == known.end() ? nullptr : it->second;
     if (state && state->stamp == file.stamp) {
       if (!state->missing) {
@@ -273,7 +335,11 @@ LibraryScanSummary LibraryService::scanFolder(const std::string& folder, const L
     for (size_t k = first; k < last && !stopping; ++k) {
       Done& done = batch.emplace_back();
       done.job = &jobs[k];
-      if (jobs[k].action == Action::Read) done.read = reader_.read(jobs[k].file->path, done.test, done.reason);
+      if (jobs[k].action == Action::Read) {
+        done.read = reader_.read(jobs[k].file->path, done.test, done.reason);
+        done.test.path = jobs[k].file->place;
+        if (done.read && isServer()) done.test.bytes = reader_.lastBytes();
+      }
       stopping = !report(jobs[k].file->path);
     }
     LibraryScanSummary tally;
@@ -292,9 +358,15 @@ LibraryScanSummary LibraryService::scanFolder(const std::string& folder, const L
           s = backend_->updateStamp(state->testId, done.test.stamp);
           ++(state->missing ? tally.updated : tally.unchanged);
         } else {
-          int64_t id = 0;
-          s = backend_->upsertTest(done.test, id);
-          ++(state ? tally.updated : tally.added);
+          std::optional<int64_t> copy;
+          if (!state && isServer() && !(s = standingCopy(done.test.contentHash, copy)).ok()) return s;
+          if (copy) {
+            ++tally.unchanged;  // a test the library has already, under another name
+          } else {
+            int64_t id = 0;
+            s = backend_->upsertTest(done.test, id);
+            ++(state ? tally.updated : tally.added);
+          }
         }
         if (!s.ok()) return s;
       }
@@ -312,14 +384,15 @@ LibraryScanSummary LibraryService::scanFolder(const std::string& folder, const L
   // saved or moved back while the scan ran is never taken for vanished.
   std::unordered_map<std::string_view, bool> seen;
   seen.reserve(found.size());
-  for (const FoundFile& file : found) seen.emplace(file.path, true);
+  for (const FoundFile& file : found) seen.emplace(file.place, true);
   std::vector<const LibraryFileState*> vanished;
   for (const LibraryFileState& state : states) {
     if (state.missing || seen.count(state.path) > 0) continue;
+    const std::string local = localPathOf(state.path);
     if (std::any_of(unreadable.begin(), unreadable.end(),
-                    [&](const std::string& place) { return isWithin(state.path, place); }))
+                    [&](const std::string& place) { return isWithin(local, place); }))
       continue;
-    if (pathExists(state.path)) continue;
+    if (pathExists(local)) continue;
     vanished.push_back(&state);
   }
   for (size_t first = 0; first < vanished.size(); first += kBatchFiles) {
@@ -351,7 +424,7 @@ LibraryStatus LibraryService::tests(const LibraryTestQuery& query, std::vector<L
 }
 
 LibraryStatus LibraryService::testAtPath(const std::string& path, std::optional<LibraryTestEntry>& test) {
-  const std::string libraryPath = libraryPathOf(path);
+  const std::string libraryPath = placeOf(libraryPathOf(path));
   return guarded([&] { return backend_->testByPath(libraryPath, test); });
 }
 
@@ -365,15 +438,38 @@ LibraryStatus LibraryService::trend(std::string_view subjectName, std::string_vi
   return guarded([&] { return backend_->trend(query, points); });
 }
 
+bool findMeasurementFiles(const std::string& folder, std::vector<std::string>& paths,
+                          std::vector<LibraryScanFailure>& failed) {
+  paths.clear();
+  std::error_code error;
+  fs::path root = fs::weakly_canonical(fs::absolute(fs::path(folder), error), error);
+  if (error || !fs::is_directory(root, error)) {
+    if (!error) error = std::make_error_code(std::errc::not_a_directory);
+    failed.push_back({folder, error.message()});
+    return false;
+  }
+  std::vector<FoundFile> found;
+  std::vector<std::string> unreadable;
+  walk(root, found, unreadable, failed);
+  for (FoundFile& file : found) paths.push_back(std::move(file.path));
+  std::sort(paths.begin(), paths.end());
+  return true;
+}
+
 bool indexFileInLibrary(const LibraryOptions& options, const std::string& path, MessageSink& messages,
                         std::optional<TestKind> kind) {
   LibraryStatus status;
-  std::unique_ptr<LibraryService> library = LibraryService::open(options, messages, status);
+  std::unique_ptr<LibrarySession> library = LibrarySession::open(options, messages, status);
   if (!library) {
     messages.showMessage(status.message);
     return false;
   }
   const LibraryIndexResult result = library->indexFile(path, kind);
+  if (result.outcome == IndexOutcome::Queued) {
+    messages.showMessage(result.reason + "; the test waits in the outbox (" + testsWaitingText(library->outboxCount()) +
+                         ")");
+    return true;
+  }
   if (!result.status.ok()) {
     messages.showMessage(result.status.message);
     return false;

@@ -6,6 +6,11 @@
 //
 // One service serves one thread; a window that scans in the background gives that thread a service of
 // its own. Services in several threads, processes and programs may share one library.
+//
+// A library on a server is shared by several computers: there each file is named by the computer it was
+// saved on and its path ("gym-pc:/home/coach/Documents/Velkora/DATA/anna.tsr"), every test keeps its
+// file's bytes, and a file whose bytes the library holds already under another name that still stands (a
+// test opened from the library on another computer, a copy) is not added a second time.
 
 #include <cstdint>
 #include <functional>
@@ -15,9 +20,9 @@
 #include <string_view>
 #include <vector>
 
-#include "model/messages.h"
 #include "library/library_backend.h"
 #include "library/library_file_reader.h"
+#include "model/messages.h"
 
 namespace velkora {
 
@@ -30,9 +35,18 @@ struct LibraryOptions {
   // Rebuild at once (the command line). The window passes false, scans in the background and asks
   // needsRebuild().
   bool rebuildAtOnce = true;
+  // For a server library: the local library file whose outbox keeps the tests saved while the server
+  // cannot be reached (the default library file); empty for none. Used by LibrarySession.
+  std::string outboxLocation = {};
+  // The name of this computer in a server library's file names; empty for the system's host name.
+  std::string machineName = {};
 };
 
-enum class IndexOutcome { Added, Updated, Unchanged, Failed };
+// This computer's host name ("localhost" when the system gives none).
+std::string thisMachineName();
+
+// Queued: the server could not be reached and the test waits in the outbox (LibrarySession).
+enum class IndexOutcome { Added, Updated, Unchanged, Failed, Queued };
 
 struct LibraryIndexResult {
   IndexOutcome outcome = IndexOutcome::Failed;
@@ -60,6 +74,7 @@ struct LibraryScanSummary {
   int64_t updated = 0;  // changed content, or a file that was missing and is back
   int64_t unchanged = 0;
   int64_t missing = 0;  // entries newly marked missing
+  int64_t queued = 0;   // files put in the outbox because the server could not be reached (LibrarySession)
   std::vector<LibraryScanFailure> failed;
   bool stopped = false;  // the callback stopped it
   LibraryStatus status;  // a library error that ended the scan early
@@ -85,6 +100,11 @@ class LibraryService {
   // as the kind its name says.
   LibraryIndexResult indexFile(const std::string& path, std::optional<TestKind> kind = {});
 
+  // The same for the bytes of a file read before, with the stamp they were read under (a test from the
+  // outbox): `path` is where they were saved on this computer.
+  LibraryIndexResult indexBytes(const std::string& path, std::string_view bytes, const FileStamp& stamp,
+                                std::optional<TestKind> kind = {});
+
   // Indexes the folder and everything below it: new files are added; a file whose size or modification
   // time changed is read and updated unless its hash is the same; entries whose files are gone are
   // marked missing. No file is ever changed or deleted. Commits in batches, so an interrupted scan
@@ -107,6 +127,12 @@ class LibraryService {
 
   LibraryBackend& backend() { return *backend_; }
   std::string describe() const { return backend_->describe(); }
+  bool isServer() const { return backend_->isServer(); }
+
+  // The name the library gives a file of this computer (for a file library, its path), and back: the
+  // path on this computer of a library name, empty for a file of another computer.
+  std::string placeOf(const std::string& path) const;
+  std::string localPathOf(const std::string& place) const;
 
  private:
   LibraryService(std::unique_ptr<LibraryBackend> backend, LibraryOptions options, MessageSink& messages);
@@ -116,18 +142,30 @@ class LibraryService {
   template <typename Operation>
   LibraryStatus guarded(Operation operation);
   LibraryScanSummary scanFolder(const std::string& folder, const LibraryScanCallback& progress);
-  LibraryIndexResult indexOne(const std::string& path, std::optional<TestKind> kind);
+  // Reads the file (or the bytes given) and writes its entry.
+  LibraryIndexResult indexOne(const std::string& path, std::optional<TestKind> kind, const std::string_view* bytes,
+                              const FileStamp* stamp);
+  // Inside a write transaction of a server library: the id of an entry of other name that holds the same
+  // bytes and still stands (present, and on this computer its file still there).
+  LibraryStatus standingCopy(const std::string& contentHash, std::optional<int64_t>& id);
 
   std::unique_ptr<LibraryBackend> backend_;
   LibraryOptions options_;
+  std::string placePrefix_;  // "machine:" in a server library
   MessageSink& messages_;
   LibraryFileReader reader_;
   bool needsRebuild_ = false;
   bool recovering_ = false;
 };
 
-// For callers without an open library (velkora-cli record): opens the library of `options`, indexes
-// the file and closes the library. Problems are on `messages`; false when the file was not indexed.
+// The measurement files (.vkr, .tsr) below `folder` in path order, as a scan finds them; folders and files
+// that cannot be read are in `failed`. False when `folder` is not a folder (`failed` says why).
+bool findMeasurementFiles(const std::string& folder, std::vector<std::string>& paths,
+                          std::vector<LibraryScanFailure>& failed);
+
+// For callers without an open library: opens the library of `options` (LibrarySession), indexes the
+// file, or queues it for a server out of reach (then true, with a message), and closes the library.
+// Problems are on `messages`; false when the file was neither indexed nor queued.
 bool indexFileInLibrary(const LibraryOptions& options, const std::string& path, MessageSink& messages,
                         std::optional<TestKind> kind = {});
 

@@ -11,6 +11,8 @@
 #include <unordered_map>
 #include <utility>
 
+#include "library/library_outbox.h"
+
 namespace velkora {
 namespace {
 
@@ -66,6 +68,22 @@ CREATE TABLE metrics (
   PRIMARY KEY (test_id, key_id)
 ) WITHOUT ROWID;
 )sql",
+    // Version 2: tests waiting for a server library that could not be reached. AUTOINCREMENT: an id is
+    // never given twice, so removing a sent item never removes a newer one.
+    R"sql(
+CREATE TABLE outbox (
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  server TEXT NOT NULL,
+  path TEXT NOT NULL,
+  kind INTEGER,
+  file_size INTEGER NOT NULL,
+  file_mtime_ns INTEGER NOT NULL,
+  content_hash TEXT NOT NULL,
+  bytes BLOB NOT NULL,
+  queued_at INTEGER NOT NULL,
+  UNIQUE (server, path)
+);
+)sql",
 };
 
 #define VELKORA_TEST_COLUMNS                                                                                       \
@@ -108,6 +126,12 @@ enum Sql : size_t {
   kTestMetrics,
   kTrend,
   kMetricKeys,
+  kOutboxFind,
+  kOutboxDelete,
+  kOutboxInsert,
+  kOutboxCount,
+  kOutboxNext,
+  kOutboxServers,
   kSqlCount
 };
 
@@ -180,6 +204,20 @@ constexpr std::array<const char*, kSqlCount> kStatements = {
     "ORDER BY t.test_time, t.id",
     // kMetricKeys
     "SELECT name, format FROM metric_keys ORDER BY id",
+    // kOutboxFind
+    "SELECT id, content_hash FROM outbox WHERE server = ?1 AND path = ?2",
+    // kOutboxDelete
+    "DELETE FROM outbox WHERE id = ?1",
+    // kOutboxInsert
+    "INSERT INTO outbox(server, path, kind, file_size, file_mtime_ns, content_hash, bytes, queued_at) "
+    "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)",
+    // kOutboxCount
+    "SELECT count(*) FROM outbox WHERE ?1 = '' OR server = ?1",
+    // kOutboxNext
+    "SELECT id, server, path, kind, file_size, file_mtime_ns, content_hash, bytes, queued_at FROM outbox "
+    "WHERE (?1 = '' OR server = ?1) AND id > ?2 ORDER BY id LIMIT 1",
+    // kOutboxServers
+    "SELECT server FROM outbox GROUP BY server ORDER BY min(id)",
 };
 
 #undef VELKORA_TEST_COLUMNS
@@ -220,6 +258,9 @@ class Use {
     return check(sqlite3_bind_text64(s_, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8));
   }
   Use& bindNull(int index) { return check(sqlite3_bind_null(s_, index)); }
+  Use& bindBlob(int index, std::string_view bytes) {
+    return check(sqlite3_bind_blob64(s_, index, bytes.data(), bytes.size(), SQLITE_TRANSIENT));
+  }
   template <typename T>
   Use& bind(int index, const std::optional<T>& value) {
     return value ? bind(index, *value) : bindNull(index);
@@ -233,6 +274,11 @@ class Use {
   bool isNull(int column) const { return sqlite3_column_type(s_, column) == SQLITE_NULL; }
   std::string text(int column) const {
     const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(s_, column));
+    const int size = sqlite3_column_bytes(s_, column);
+    return bytes == nullptr ? std::string() : std::string(bytes, static_cast<size_t>(size));
+  }
+  std::string blob(int column) const {
+    const auto* bytes = static_cast<const char*>(sqlite3_column_blob(s_, column));
     const int size = sqlite3_column_bytes(s_, column);
     return bytes == nullptr ? std::string() : std::string(bytes, static_cast<size_t>(size));
   }
@@ -282,7 +328,7 @@ MetricFormat formatFromStored(int64_t value) {
   return static_cast<MetricFormat>(value);
 }
 
-class SqliteBackend final : public LibraryBackend {
+class SqliteBackend final : public LibraryBackend, public LibraryOutboxStore {
  public:
   explicit SqliteBackend(std::string path) : path_(std::move(path)) {}
   ~SqliteBackend() override { close(); }
@@ -304,6 +350,12 @@ class SqliteBackend final : public LibraryBackend {
   LibraryStatus testMetrics(int64_t testId, std::vector<StoredMetric>& metrics) override;
   LibraryStatus trend(const LibraryTrendQuery& query, std::vector<LibraryTrendPoint>& points) override;
   LibraryStatus metricKeys(std::vector<LibraryMetricKey>& keys) override;
+
+  LibraryStatus enqueue(const OutboxItem& item, int64_t& id) override;
+  LibraryStatus outboxCount(const std::string& server, int64_t& count) override;
+  LibraryStatus nextInOutbox(const std::string& server, int64_t afterId, std::optional<OutboxItem>& item) override;
+  LibraryStatus removeFromOutbox(int64_t id) override;
+  LibraryStatus outboxServers(std::vector<std::string>& servers) override;
 
  private:
   void close();
@@ -810,10 +862,150 @@ LibraryStatus SqliteBackend::metricKeys(std::vector<LibraryMetricKey>& keys) {
   return rc == SQLITE_DONE ? LibraryStatus::success() : failure(rc, "cannot read the metric keys");
 }
 
+LibraryStatus SqliteBackend::enqueue(const OutboxItem& item, int64_t& id) {
+  return writeTransaction([&]() -> LibraryStatus {
+    std::optional<int64_t> waiting;
+    {
+      Use use(statement(kOutboxFind));
+      const int rc = use.bind(1, std::string_view(item.server)).bind(2, std::string_view(item.path)).step();
+      if (rc == SQLITE_ROW) {
+        if (use.text(1) == item.contentHash) {
+          id = use.integer(0);  // the same bytes wait already: they keep their place
+          return LibraryStatus::success();
+        }
+        waiting = use.integer(0);
+      } else if (rc != SQLITE_DONE) {
+        return failure(rc, "cannot read the outbox");
+      }
+    }
+    if (waiting) {
+      Use use(statement(kOutboxDelete));
+      const int rc = use.bind(1, *waiting).step();
+      if (rc != SQLITE_DONE) return failure(rc, "cannot write the outbox");
+    }
+    Use use(statement(kOutboxInsert));
+    use.bind(1, std::string_view(item.server)).bind(2, std::string_view(item.path));
+    if (item.kind)
+      use.bind(3, static_cast<int64_t>(*item.kind == TestKind::Power ? 1 : 0));
+    else
+      use.bindNull(3);
+    use.bind(4, item.stamp.size)
+        .bind(5, item.stamp.modifiedNs)
+        .bind(6, std::string_view(item.contentHash))
+        .bindBlob(7, item.bytes)
+        .bind(8, item.queuedAt);
+    const int rc = use.step();
+    if (rc != SQLITE_DONE) return failure(rc, "cannot write the outbox");
+    id = sqlite3_last_insert_rowid(db_);
+    return LibraryStatus::success();
+  });
+}
+
+LibraryStatus SqliteBackend::outboxCount(const std::string& server, int64_t& count) {
+  count = 0;
+  if (db_ == nullptr) return notOpen();
+  Use use(statement(kOutboxCount));
+  const int rc = use.bind(1, std::string_view(server)).step();
+  if (rc != SQLITE_ROW) return failure(rc, "cannot read the outbox");
+  count = use.integer(0);
+  return LibraryStatus::success();
+}
+
+LibraryStatus SqliteBackend::nextInOutbox(const std::string& server, int64_t afterId, std::optional<OutboxItem>& item) {
+  item.reset();
+  if (db_ == nullptr) return notOpen();
+  Use use(statement(kOutboxNext));
+  const int rc = use.bind(1, std::string_view(server)).bind(2, afterId).step();
+  if (rc == SQLITE_DONE) return LibraryStatus::success();
+  if (rc != SQLITE_ROW) return failure(rc, "cannot read the outbox");
+  OutboxItem& next = item.emplace();
+  next.id = use.integer(0);
+  next.server = use.text(1);
+  next.path = use.text(2);
+  if (!use.isNull(3)) next.kind = use.integer(3) == 1 ? TestKind::Power : TestKind::Force;
+  next.stamp = {use.integer(4), use.integer(5)};
+  next.contentHash = use.text(6);
+  next.bytes = use.blob(7);
+  next.queuedAt = use.integer(8);
+  return LibraryStatus::success();
+}
+
+LibraryStatus SqliteBackend::removeFromOutbox(int64_t id) {
+  return writeTransaction([&]() -> LibraryStatus {
+    Use use(statement(kOutboxDelete));
+    const int rc = use.bind(1, id).step();
+    return rc == SQLITE_DONE ? LibraryStatus::success() : failure(rc, "cannot write the outbox");
+  });
+}
+
+LibraryStatus SqliteBackend::outboxServers(std::vector<std::string>& servers) {
+  servers.clear();
+  if (db_ == nullptr) return notOpen();
+  Use use(statement(kOutboxServers));
+  int rc;
+  while ((rc = use.step()) == SQLITE_ROW) servers.push_back(use.text(0));
+  return rc == SQLITE_DONE ? LibraryStatus::success() : failure(rc, "cannot read the outbox");
+}
+
 }  // namespace
 
 std::unique_ptr<LibraryBackend> makeSqliteBackend(const std::string& path) {
   return std::make_unique<SqliteBackend>(path);
+}
+
+std::unique_ptr<LibraryOutboxStore> makeSqliteOutboxStore(const std::string& path) {
+  return std::make_unique<SqliteBackend>(path);
+}
+
+LibraryStatus checkSqliteLibrary(const std::string& path, std::string& summary) {
+  summary.clear();
+  std::error_code error;
+  if (!std::filesystem::exists(path, error)) {
+    summary = "The library file " + path + " does not exist yet; the first save or scan makes it.";
+    return LibraryStatus::success();
+  }
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_EXRESCODE, nullptr);
+  int64_t applicationId = 0, version = 0, objects = 0, tests = -1;
+  sqlite3_stmt* s = nullptr;
+  if (rc == SQLITE_OK) {
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    rc = sqlite3_prepare_v2(db,
+                            "SELECT (SELECT application_id FROM pragma_application_id), "
+                            "(SELECT user_version FROM pragma_user_version), (SELECT count(*) FROM sqlite_schema)",
+                            -1, &s, nullptr);
+  }
+  if (rc == SQLITE_OK) rc = sqlite3_step(s);
+  if (rc == SQLITE_ROW) {
+    applicationId = sqlite3_column_int64(s, 0);
+    version = sqlite3_column_int64(s, 1);
+    objects = sqlite3_column_int64(s, 2);
+    rc = SQLITE_OK;
+  }
+  sqlite3_finalize(s);
+  s = nullptr;
+  const bool ours = rc == SQLITE_OK && applicationId == kSqliteLibraryApplicationId;
+  if (ours && version <= kSqliteLibrarySchemaVersion &&
+      sqlite3_prepare_v2(db, "SELECT count(*) FROM tests", -1, &s, nullptr) == SQLITE_OK &&
+      sqlite3_step(s) == SQLITE_ROW)
+    tests = sqlite3_column_int64(s, 0);
+  sqlite3_finalize(s);
+  const std::string reason = rc == SQLITE_OK ? "" : sqlite3_errstr(rc);
+  sqlite3_close_v2(db);
+  if (rc != SQLITE_OK)
+    return LibraryStatus::failure(errorKind(rc), "the file " + path + " cannot be read as a library (" + reason +
+                                                     "); Velkora moves it aside and builds a new library from the "
+                                                     "measurement files");
+  if (ours && version > kSqliteLibrarySchemaVersion)
+    return LibraryStatus::failure(LibraryErrorKind::TooNew, "the library " + path + " has schema version " +
+                                                                std::to_string(version) +
+                                                                ", newer than this program knows (" +
+                                                                std::to_string(kSqliteLibrarySchemaVersion) + ")");
+  if (!ours && (applicationId != 0 || objects > 0))
+    return LibraryStatus::failure(LibraryErrorKind::Foreign, "the file " + path + " is not a Velkora library");
+  summary = tests >= 0 ? "The library file " + path + " holds " + std::to_string(tests) + " tests."
+                       : "The library file " + path + " is empty; the first save or scan fills it.";
+  return LibraryStatus::success();
 }
 
 std::string setAsideName(const std::string& path, int64_t nowSeconds) {

@@ -11,7 +11,7 @@
 #include <filesystem>
 
 #include "desktop/library/desktop_library.h"
-#include "desktop/library/library_session.h"
+#include "desktop/library/window_library.h"
 #include "desktop/library/library_window.h"
 #include "desktop/library/trend_panel.h"
 #include "desktop/plate_fixture.h"

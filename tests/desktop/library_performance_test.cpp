@@ -12,7 +12,7 @@
 #include <string>
 
 #include "desktop/library/desktop_library.h"
-#include "desktop/library/library_session.h"
+#include "desktop/library/window_library.h"
 #include "desktop/library/library_window.h"
 #include "desktop/main_frame.h"
 #include "desktop/models/subject_list_model.h"

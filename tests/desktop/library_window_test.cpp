@@ -22,7 +22,7 @@
 #include "desktop/library/compare_panel.h"
 #include "desktop/library/desktop_library.h"
 #include "desktop/library/library_graph_view.h"
-#include "desktop/library/library_session.h"
+#include "desktop/library/window_library.h"
 #include "desktop/library/trend_panel.h"
 #include "desktop/main_frame.h"
 #include "desktop/models/subject_list_model.h"

@@ -18,9 +18,13 @@ namespace velkora::testing {
 struct LibraryBackendFactory {
   std::string name;
   // A location of a new, empty library for one test; `scratch` is a private folder the test removes.
+  // Empty when the backend cannot be tested here: the test then skips, giving `skipReason`.
   std::function<std::string(const std::string& scratch)> newLocation;
   // A backend on that location, not yet opened.
   std::function<std::unique_ptr<LibraryBackend>(const std::string& location)> make;
+  // Removes what newLocation made outside the scratch folder (a server's database), when anything.
+  std::function<void(const std::string& location)> release = {};
+  std::function<std::string()> skipReason = {};
 };
 
 inline void PrintTo(const LibraryBackendFactory& factory, std::ostream* out) { *out << factory.name; }
@@ -28,6 +32,7 @@ inline void PrintTo(const LibraryBackendFactory& factory, std::ostream* out) { *
 class LibraryBackendSuite : public ::testing::TestWithParam<LibraryBackendFactory> {
  protected:
   void SetUp() override;
+  void TearDown() override;
   // Another connection to the same library, opened.
   std::unique_ptr<LibraryBackend> connect();
 

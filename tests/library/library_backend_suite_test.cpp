@@ -13,8 +13,15 @@ namespace velkora::testing {
 
 void LibraryBackendSuite::SetUp() {
   location_ = GetParam().newLocation(dir_.path().string());
+  if (location_.empty() && GetParam().skipReason) GTEST_SKIP() << GetParam().skipReason();
+  ASSERT_FALSE(location_.empty());
   backend_ = connect();
   ASSERT_TRUE(backend_) << "cannot open " << location_;
+}
+
+void LibraryBackendSuite::TearDown() {
+  backend_.reset();
+  if (!location_.empty() && GetParam().release) GetParam().release(location_);
 }
 
 std::unique_ptr<LibraryBackend> LibraryBackendSuite::connect() {

@@ -80,7 +80,7 @@ TEST(SqliteBackend, MigratesAnEmptyVersionZeroFile) {
     EXPECT_EQ(sqlOn(path,
                     "SELECT group_concat(name, ' ') FROM (SELECT name FROM sqlite_schema WHERE name NOT LIKE "
                     "'sqlite_%' ORDER BY name)"),
-              "metric_keys metrics subjects tests tests_by_hash tests_by_subject tests_by_time");
+              "metric_keys metrics outbox subjects tests tests_by_hash tests_by_subject tests_by_time");
     EXPECT_EQ(sqlOn(path, "SELECT count(*) FROM tests"), "1");
     EXPECT_EQ(sqlOn(path, "PRAGMA integrity_check"), "ok");
     // Opening it again migrates nothing.

@@ -5,7 +5,7 @@
 #include <QStatusBar>
 #include <QTimer>
 
-#include "desktop/library/library_session.h"
+#include "desktop/library/window_library.h"
 #include "desktop/library/library_window.h"
 #include "desktop/main_frame.h"
 #include "model/command_ids.h"
@@ -27,7 +27,7 @@ QString windowNote(const QString& text) {
 DesktopLibrary::DesktopLibrary(CMainFrame& frame, std::string location, std::string dataFolder)
     : QObject(&frame),
       frame_(frame),
-      session_(new LibrarySession(std::move(location), std::move(dataFolder), &frame, this)),
+      session_(new WindowLibrary(std::move(location), std::move(dataFolder), &frame, this)),
       note_(new QLabel(&frame)),
       noteTimer_(new QTimer(this)) {
   note_->setObjectName(QStringLiteral("libraryNote"));
@@ -50,12 +50,12 @@ DesktopLibrary::DesktopLibrary(CMainFrame& frame, std::string location, std::str
     }
   });
 
-  connect(session_, &LibrarySession::scanStarted, this,
+  connect(session_, &WindowLibrary::scanStarted, this,
           [this] { setNote(QStringLiteral("Library: scanning the DATA folder..."), false); });
-  connect(session_, &LibrarySession::scanProgress, this, [this](qint64 done, qint64 total) {
+  connect(session_, &WindowLibrary::scanProgress, this, [this](qint64 done, qint64 total) {
     setNote(QStringLiteral("Library: scanning the DATA folder, %1 of %2 files").arg(done).arg(total), false);
   });
-  connect(session_, &LibrarySession::scanFinished, this,
+  connect(session_, &WindowLibrary::scanFinished, this,
           [this](const QString& summary, bool) { setNote(summary, true); });
 }
 

@@ -16,7 +16,7 @@ class QTimer;
 namespace velkora {
 
 class CMainFrame;
-class LibrarySession;
+class WindowLibrary;
 
 class DesktopLibrary final : public QObject {
   Q_OBJECT
@@ -29,7 +29,7 @@ class DesktopLibrary final : public QObject {
   // Opens the library and starts the background scan of the data folder.
   void start();
 
-  LibrarySession& session() { return *session_; }
+  WindowLibrary& session() { return *session_; }
   // The library window, made and shown (raised when it is already open).
   LibraryWindow& showWindow();
   // The window once made; null before.
@@ -40,7 +40,7 @@ class DesktopLibrary final : public QObject {
   void setNote(const QString& text, bool lasting);
 
   CMainFrame& frame_;
-  LibrarySession* session_;
+  WindowLibrary* session_;
   QPointer<LibraryWindow> window_;
   QLabel* note_;
   QTimer* noteTimer_;

@@ -14,7 +14,7 @@
 #include <algorithm>
 
 #include "desktop/library/compare_panel.h"
-#include "desktop/library/library_session.h"
+#include "desktop/library/window_library.h"
 #include "desktop/library/trend_panel.h"
 #include "desktop/models/subject_list_model.h"
 #include "desktop/models/test_list_model.h"
@@ -38,7 +38,7 @@ void setUpList(QTableView* list, const QString& name) {
 
 }  // namespace
 
-LibraryWindow::LibraryWindow(LibrarySession& session, QWidget* parent)
+LibraryWindow::LibraryWindow(WindowLibrary& session, QWidget* parent)
     : QWidget(parent, Qt::Window),
       session_(session),
       printer_(QPrinter::HighResolution),
@@ -134,7 +134,7 @@ LibraryWindow::LibraryWindow(LibrarySession& session, QWidget* parent)
   connect(tests_, &QTableView::doubleClicked, this, [this](const QModelIndex&) { openCurrentTest(); });
   connect(openButton_, &QPushButton::clicked, this, &LibraryWindow::openCurrentTest);
   connect(compareButton_, &QPushButton::clicked, this, &LibraryWindow::compareSelected);
-  connect(&session_, &LibrarySession::changed, this, &LibraryWindow::reload);
+  connect(&session_, &WindowLibrary::changed, this, &LibraryWindow::reload);
   // A later page of the list may bring the other kind of test.
   connect(testModel_, &QAbstractItemModel::rowsInserted, this, [this] { showMetricColumns(); });
 

@@ -21,7 +21,7 @@ class QTableView;
 namespace velkora {
 
 class ComparePanel;
-class LibrarySession;
+class WindowLibrary;
 class SubjectListModel;
 class TestListModel;
 class TrendPanel;
@@ -30,7 +30,7 @@ class LibraryWindow final : public QWidget {
   Q_OBJECT
 
  public:
-  LibraryWindow(LibrarySession& session, QWidget* parent = nullptr);
+  LibraryWindow(WindowLibrary& session, QWidget* parent = nullptr);
   ~LibraryWindow() override;
 
   QLineEdit* searchField() const { return search_; }
@@ -68,7 +68,7 @@ class LibraryWindow final : public QWidget {
   void showTestsOf(std::optional<LibrarySubject> subject);
   void showMetricColumns();
 
-  LibrarySession& session_;
+  WindowLibrary& session_;
   QPrinter printer_;
   SubjectListModel* subjectModel_;
   TestListModel* testModel_;

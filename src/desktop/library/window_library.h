@@ -20,15 +20,15 @@ class QWidget;
 
 namespace velkora {
 
-class LibrarySession final : public QObject {
+class WindowLibrary final : public QObject {
   Q_OBJECT
 
  public:
   // `location` is the library (a file path or what a server backend takes); `dataFolder` is what the
   // start-up scan indexes and a damaged library is rebuilt from. Messages show over `messageParent`.
-  LibrarySession(std::string location, std::string dataFolder, QWidget* messageParent, QObject* parent = nullptr);
+  WindowLibrary(std::string location, std::string dataFolder, QWidget* messageParent, QObject* parent = nullptr);
   // Stops a running scan and waits for its thread.
-  ~LibrarySession() override;
+  ~WindowLibrary() override;
 
   // Opens the window's connection; false when the library cannot be used (unavailableReason says why).
   bool open();

@@ -1,4 +1,4 @@
-#include "desktop/library/library_session.h"
+#include "desktop/library/window_library.h"
 
 #include <QWidget>
 #include <chrono>
@@ -13,9 +13,9 @@ namespace velkora {
 
 // Shows each distinct message once, on the window's thread, after the call that raised it returned
 // (a message box never opens in the middle of a library query).
-class LibrarySession::OnceSink final : public MessageSink {
+class WindowLibrary::OnceSink final : public MessageSink {
  public:
-  explicit OnceSink(LibrarySession& session) : session_(&session) {}
+  explicit OnceSink(WindowLibrary& session) : session_(&session) {}
 
   void showMessage(std::string_view text) override {
     const std::string message(text);
@@ -25,7 +25,7 @@ class LibrarySession::OnceSink final : public MessageSink {
       order_.push_back(message);
     }
     // Run on the window's thread while the session lives; the session's parent window outlives it.
-    LibrarySession* session = session_;
+    WindowLibrary* session = session_;
     QMetaObject::invokeMethod(
         session, [session, message] { showMessageBox(session->messageParent_, message); }, Qt::QueuedConnection);
   }
@@ -36,7 +36,7 @@ class LibrarySession::OnceSink final : public MessageSink {
   }
 
  private:
-  LibrarySession* session_;
+  WindowLibrary* session_;
   mutable std::mutex mutex_;
   std::set<std::string> seen_;
   std::vector<std::string> order_;
@@ -55,19 +55,19 @@ QString scanSummaryText(const LibraryScanSummary& summary) {
   return text;
 }
 
-LibrarySession::LibrarySession(std::string location, std::string dataFolder, QWidget* messageParent, QObject* parent)
+WindowLibrary::WindowLibrary(std::string location, std::string dataFolder, QWidget* messageParent, QObject* parent)
     : QObject(parent),
       location_(std::move(location)),
       dataFolder_(std::move(dataFolder)),
       messageParent_(messageParent),
       messages_(std::make_unique<OnceSink>(*this)) {}
 
-LibrarySession::~LibrarySession() {
+WindowLibrary::~WindowLibrary() {
   stopScan();
   service_.reset();
 }
 
-bool LibrarySession::open() {
+bool WindowLibrary::open() {
   if (service_) return true;
   LibraryOptions options;
   options.location = location_;
@@ -80,7 +80,7 @@ bool LibrarySession::open() {
   return service_ != nullptr;
 }
 
-void LibrarySession::startScan() {
+void WindowLibrary::startScan() {
   if (!service_ || scanning()) return;
   std::error_code error;
   if (dataFolder_.empty() || !std::filesystem::is_directory(dataFolder_, error)) return;
@@ -91,13 +91,13 @@ void LibrarySession::startScan() {
   scanThread_ = std::thread([this] { runScan(); });
 }
 
-void LibrarySession::stopScan() {
+void WindowLibrary::stopScan() {
   if (!scanThread_.joinable()) return;
   stopRequested_.store(true, std::memory_order_release);
   scanThread_.join();
 }
 
-void LibrarySession::runScan() {
+void WindowLibrary::runScan() {
   // A connection of this thread's own: a library service serves one thread.
   LibraryOptions options;
   options.location = location_;
@@ -135,13 +135,13 @@ void LibrarySession::runScan() {
       Qt::QueuedConnection);
 }
 
-LibraryIndexResult LibrarySession::indexFile(const std::string& path, TestKind kind) {
+LibraryIndexResult WindowLibrary::indexFile(const std::string& path, TestKind kind) {
   if (!service_) return {};
   LibraryIndexResult result = service_->indexFile(path, kind);
   if (result.outcome == IndexOutcome::Added || result.outcome == IndexOutcome::Updated) emit changed();
   return result;
 }
 
-std::vector<std::string> LibrarySession::shownMessages() const { return messages_->shown(); }
+std::vector<std::string> WindowLibrary::shownMessages() const { return messages_->shown(); }
 
 }  // namespace velkora
