@@ -4,9 +4,6 @@
 #include <QGuiApplication>
 
 #include "desktop/file_dialogs.h"
-#include "desktop/message_box.h"
-#include "model/messages.h"
-#include "storage/binary_io.h"
 
 namespace velkora {
 
@@ -16,14 +13,8 @@ void putOnClipboard(const std::string& text) {
   clipboard->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
-bool writeCsvFile(QWidget* parent, const std::string& text, const QString& dataFolder) {
-  const QString path = askSaveFileName(parent, kCsvFilter, kCsvExtension, dataFolder, QString());
-  if (path.isEmpty()) return false;
-  if (!writeFileAtomically(path.toUtf8().toStdString(), text)) {
-    showMessageBox(parent, msg::kFileSaveError);
-    return false;
-  }
-  return true;
+std::string askCsvFileName(QWidget* parent, const QString& dataFolder) {
+  return askSaveFileName(parent, kCsvFilter, kCsvExtension, dataFolder, QString()).toUtf8().toStdString();
 }
 
 }  // namespace velkora

@@ -14,9 +14,8 @@ inline constexpr char kCsvExtension[] = ".csv";
 
 void putOnClipboard(const std::string& text);
 
-// Asks for the file (starting in the data folder, asking before replacing one) and writes `text`.
-// A file that cannot be written shows "File Save Error" and leaves any previous file as it was.
-// False when cancelled or not written.
-bool writeCsvFile(QWidget* parent, const std::string& text, const QString& dataFolder);
+// Asks for the CSV file to export to, starting in the data folder and asking before replacing one; the
+// path's bytes as the system takes them, empty when cancelled.
+std::string askCsvFileName(QWidget* parent, const QString& dataFolder);
 
 }  // namespace velkora

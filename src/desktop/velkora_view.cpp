@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "app/measurement_use_cases.h"
 #include "desktop/force_list.h"
 #include "desktop/main_frame.h"
 #include "desktop/message_box.h"
@@ -225,9 +226,10 @@ void CVelkoraView::copySelection() {
 void CVelkoraView::copyAll() { putOnClipboard(copyAllText(list_->report())); }
 
 void CVelkoraView::exportCsv() {
-  const std::string text =
-      csvExportText(list_->report(), records_.subject.name, records_.store.testTime, csvSeparatorForLocale());
-  writeCsvFile(this, text, QString::fromStdString(records_.paths.dataFolder));
+  const std::string path = askCsvFileName(this, QString::fromStdString(records_.paths.dataFolder));
+  if (path.empty()) return;
+  MessageBoxSink messages(this);
+  exportReport(records_, list_->report(), path, csvSeparatorForLocale(), messages);
 }
 
 CurveGraphView CVelkoraView::curveView() const {
