@@ -86,19 +86,6 @@ CLI::Validator metricCheck() {
       "", "metric");
 }
 
-int32_t decimalsOf(MetricFormat format) {
-  switch (format) {
-    case MetricFormat::Fixed1:
-      return 1;
-    case MetricFormat::Fixed2:
-      return 2;
-    case MetricFormat::Fixed3:
-      return 3;
-    default:
-      return 0;
-  }
-}
-
 std::string metricText(const StoredMetric& metric) {
   const Metric m{metric.key, metric.format, metric.value.has_value() || metric.text.has_value(),
                  metric.value.value_or(0.0), metric.text ? std::string_view(*metric.text) : std::string_view()};
@@ -470,7 +457,7 @@ int LibraryCommand::trend(CliIo& io) {
     graph.title = graphName(subject->name) + ": " + metric_;
     graph.points = std::move(graphPoints);
     graph.lowerIsBetter = lowerIsBetter(metric_);
-    graph.decimals = decimalsOf(format);
+    graph.decimals = metricDecimals(format);
     return libraryPictureWriter()(
         output_, kLibraryPictureWidth, kLibraryPictureHeight,
         [&](DeviceContext& dc, const Rect& area) { drawTrendGraph(dc, area, graph); }, io);

@@ -10,6 +10,7 @@
 #include "library/library_location.h"
 #include "library/library_session.h"
 #include "library/subject_identity.h"
+#include "storage/measurement_file.h"
 
 namespace velkora {
 namespace {
@@ -19,20 +20,6 @@ namespace fs = std::filesystem;
 // Files read before each write transaction: large enough that commits cost little, small enough that
 // another program waiting to write is never held up for long.
 constexpr size_t kBatchFiles = 128;
-
-bool endsWithCaseless(std::string_view text, std::string_view suffix) {
-  if (text.size() < suffix.size()) return false;
-  const std::string_view tail = text.substr(text.size() - suffix.size());
-  for (size_t i = 0; i < suffix.size(); ++i) {
-    const char c = tail[i] >= 'A' && tail[i] <= 'Z' ? static_cast<char>(tail[i] - 'A' + 'a') : tail[i];
-    if (c != suffix[i]) return false;
-  }
-  return true;
-}
-
-bool isMeasurementFileName(std::string_view name) {
-  return endsWithCaseless(name, ".vkr") || endsWithCaseless(name, ".tsr");
-}
 
 struct FoundFile {
   std::string path;

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "model/utf8.h"
+
 namespace velkora {
 namespace {
 
@@ -10,48 +12,11 @@ struct Decoded {
   size_t length = 0;  // 0: not a UTF-8 sequence at this byte
 };
 
-// One strictly decoded code point: no overlong forms, no surrogates, nothing above U+10FFFF.
+// One strictly decoded code point (the program's one decoder).
 Decoded decodeAt(std::string_view text, size_t at) {
-  const auto byte = [&](size_t k) { return static_cast<uint8_t>(text[at + k]); };
-  const uint8_t lead = byte(0);
-  if (lead < 0x80) return {lead, 1};
-  size_t length = 0;
-  char32_t code = 0;
-  char32_t minimum = 0;
-  if ((lead & 0xE0) == 0xC0) {
-    length = 2, code = lead & 0x1F, minimum = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3, code = lead & 0x0F, minimum = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4, code = lead & 0x07, minimum = 0x10000;
-  } else {
-    return {};
-  }
-  if (at + length > text.size()) return {};
-  for (size_t k = 1; k < length; ++k) {
-    if ((byte(k) & 0xC0) != 0x80) return {};
-    code = (code << 6) | (byte(k) & 0x3F);
-  }
-  if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return {};
-  return {code, length};
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
+  Decoded d;
+  d.length = decodeUtf8(text.substr(at), d.code);
+  return d;
 }
 
 bool isTrimmed(char32_t c) {

@@ -352,19 +352,6 @@ void forceMetrics(const MeasurementStore& store, TestMetrics& result) {
   set(whole, kForceKeyCount - 1, meanSum / static_cast<double>(runs.size()));
 }
 
-int decimalsOf(MetricFormat format) {
-  switch (format) {
-    case Fixed1:
-      return 1;
-    case Fixed2:
-      return 2;
-    case Fixed3:
-      return 3;
-    default:
-      return 0;
-  }
-}
-
 }  // namespace
 
 TestMetrics computeTestMetrics(const MeasurementStore& store, TestKind kind) {
@@ -378,6 +365,19 @@ TestMetrics computeTestMetrics(const MeasurementStore& store, TestKind kind) {
     forceMetrics(store, result);
   }
   return result;
+}
+
+int32_t metricDecimals(MetricFormat format) {
+  switch (format) {
+    case Fixed1:
+      return 1;
+    case Fixed2:
+      return 2;
+    case Fixed3:
+      return 3;
+    default:
+      return 0;
+  }
 }
 
 std::span<const std::string_view> powerMetricKeys() { return kPowerKeys; }
@@ -394,7 +394,7 @@ std::string formatMetricValue(const Metric& metric) {
     r = std::to_chars(buffer, buffer + sizeof buffer, static_cast<long long>(metric.value));
   else  // formatted as printf("%.Nf") does in the C locale, whatever LC_NUMERIC says
     r = std::to_chars(buffer, buffer + sizeof buffer, metric.value, std::chars_format::fixed,
-                      decimalsOf(metric.format));
+                      metricDecimals(metric.format));
   if (r.ec != std::errc()) return "n/a";
   return std::string(buffer, r.ptr);
 }

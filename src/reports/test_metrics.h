@@ -41,4 +41,7 @@ std::span<const std::string_view> repetitionMetricKeys();  // per-repetition key
 // The printed value: C locale whatever the process locale, printf rounding, "n/a" when absent.
 std::string formatMetricValue(const Metric& metric);
 
+// Decimals a value of the format is printed with (0 for integers and text).
+int32_t metricDecimals(MetricFormat format);
+
 }  // namespace velkora

@@ -21,19 +21,6 @@ namespace {
 
 constexpr std::string_view kDefaultPowerMetric = "jumpHeightTakeoffVelocity_cm";
 
-int32_t decimalsOf(MetricFormat format) {
-  switch (format) {
-    case MetricFormat::Fixed1:
-      return 1;
-    case MetricFormat::Fixed2:
-      return 2;
-    case MetricFormat::Fixed3:
-      return 3;
-    default:
-      return 0;
-  }
-}
-
 // "Jump height (take-off velocity) (cm)".
 std::string metricTitle(std::string_view key) {
   const MetricLabel label = metricLabel(key);
@@ -186,7 +173,7 @@ void TrendPanel::readValues() {
     graph_.title = graphName(subject_->name) + ": " + metricTitle(key);
     for (const LibraryTrendPoint& p : points_) graph_.points.push_back({p.testTime, p.value});
     graph_.lowerIsBetter = lowerIsBetter(key);
-    graph_.decimals = decimalsOf(format);
+    graph_.decimals = metricDecimals(format);
     note_->setText(!status.ok()          ? QString::fromStdString(status.message)
                    : points_.empty()     ? QStringLiteral("No test of this subject has a value of this metric.")
                    : points_.size() == 1 ? QStringLiteral("1 value, marked in red as the best.")
