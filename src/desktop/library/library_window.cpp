@@ -14,8 +14,8 @@
 #include <algorithm>
 
 #include "desktop/library/compare_panel.h"
-#include "desktop/library/window_library.h"
 #include "desktop/library/trend_panel.h"
+#include "desktop/library/window_library.h"
 #include "desktop/models/subject_list_model.h"
 #include "desktop/models/test_list_model.h"
 
@@ -135,15 +135,20 @@ LibraryWindow::LibraryWindow(WindowLibrary& session, QWidget* parent)
   connect(openButton_, &QPushButton::clicked, this, &LibraryWindow::openCurrentTest);
   connect(compareButton_, &QPushButton::clicked, this, &LibraryWindow::compareSelected);
   connect(&session_, &WindowLibrary::changed, this, &LibraryWindow::reload);
+  // Another library: no subject of the old one stays chosen.
+  connect(&session_, &WindowLibrary::replaced, this, [this] {
+    const QSignalBlocker blocker(subjects_->selectionModel());
+    subjects_->clearSelection();
+    showTestsOf(std::nullopt);
+  });
+  connect(&session_, &WindowLibrary::statusChanged, this, [this] { setNote(noteText_); });
   // A later page of the list may bring the other kind of test.
   connect(testModel_, &QAbstractItemModel::rowsInserted, this, [this] { showMetricColumns(); });
 
-  LibraryService* library = session_.service();
-  subjectModel_->setLibrary(library);
-  testModel_->setLibrary(library);
-  trend_->setLibrary(library);
-  setNote(library != nullptr ? QString()
-                             : QStringLiteral("The library cannot be used: ") + session_.unavailableReason());
+  subjectModel_->setReader(&session_);
+  testModel_->setReader(&session_);
+  trend_->setReader(&session_);
+  setNote(QString());
   showTestsOf(std::nullopt);
   resize(1200, 660);
 }
@@ -151,7 +156,13 @@ LibraryWindow::LibraryWindow(WindowLibrary& session, QWidget* parent)
 LibraryWindow::~LibraryWindow() = default;
 
 void LibraryWindow::setNote(const QString& text) {
-  QString shown = QStringLiteral("Library: ") + QString::fromStdString(session_.location());
+  noteText_ = text;
+  // The library without its password, and its state: unusable, offline, tests waiting.
+  QString shown = QStringLiteral("Library: ") + QString::fromStdString(session_.shownLocation());
+  if (!session_.available())
+    shown += QLatin1Char('\n') + QStringLiteral("The library cannot be used: ") + session_.unavailableReason();
+  else if (const QString status = session_.statusText(); !status.isEmpty())
+    shown += QLatin1Char('\n') + status;
   if (!text.isEmpty()) shown += QLatin1Char('\n') + text;
   note_->setText(shown);
 }
@@ -170,9 +181,15 @@ void LibraryWindow::showTestsOf(std::optional<LibrarySubject> subject) {
   subject_ = std::move(subject);
   testsTitle_->setText(subject_ ? QStringLiteral("Tests of %1, newest first").arg(listedName(subject_->name))
                                 : QStringLiteral("Choose a subject on the left."));
-  testModel_->setSubject(subject_ ? std::optional<std::string>(subject_->key) : std::nullopt);
-  showMetricColumns();
+  openButton_->setEnabled(false);
+  compareButton_->setEnabled(false);
+  testModel_->setSubject(subject_ ? std::optional<std::string>(subject_->key) : std::nullopt,
+                         [this] { showTestsRead(); });
   trend_->setSubject(subject_);
+}
+
+void LibraryWindow::showTestsRead() {
+  showMetricColumns();
   if (testModel_->rowCount() > 0) tests_->setCurrentIndex(testModel_->index(0, 0));
   openButton_->setEnabled(testModel_->rowCount() > 0);
   compareButton_->setEnabled(testModel_->rowCount() > 0);
@@ -191,8 +208,8 @@ std::vector<LibraryTestEntry> LibraryWindow::selectedTests() const {
 void LibraryWindow::openCurrentTest() {
   const LibraryTestEntry* test = testModel_->testAt(tests_->currentIndex().row());
   if (test == nullptr) return;
-  const std::string path = test->path;  // the list may be read again while the file opens
-  emit openRequested(path);
+  const LibraryTestEntry chosen = *test;  // the list may be read again while the file opens
+  emit openRequested(chosen);
 }
 
 void LibraryWindow::compareSelected() {
@@ -205,20 +222,23 @@ void LibraryWindow::compareSelected() {
 }
 
 void LibraryWindow::reload() {
-  const std::optional<LibrarySubject> chosen = subject_;
-  subjectModel_->reload();
   trend_->reload();
-  if (chosen) {
-    const int row = subjectModel_->rowOfKey(chosen->key);
+  subjectModel_->reload([this] {
+    if (!subject_) return;
+    const int row = subjectModel_->rowOfKey(subject_->key);
     if (row >= 0) {
       const QSignalBlocker blocker(subjects_->selectionModel());
       subjects_->setCurrentIndex(subjectModel_->index(row, 0));
       subject_ = *subjectModel_->subjectAt(row);
     }
-    testModel_->reload();
-    showMetricColumns();
+    testModel_->reload([this] {
+      showMetricColumns();
+      const bool any = testModel_->rowCount() > 0;
+      openButton_->setEnabled(any);
+      compareButton_->setEnabled(any);
+    });
     trend_->setSubject(subject_);
-  }
+  });
 }
 
 void LibraryWindow::showMetricColumns() {
