@@ -12,12 +12,16 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <memory>
 
 #include "desktop/library/compare_panel.h"
 #include "desktop/library/trend_panel.h"
 #include "desktop/library/window_library.h"
 #include "desktop/models/subject_list_model.h"
 #include "desktop/models/test_list_model.h"
+#include "library/library_file_reader.h"
+#include "library/library_service.h"
+#include "library/sha256.h"
 
 namespace velkora {
 namespace {
@@ -162,7 +166,10 @@ void LibraryWindow::setNote(const QString& text) {
   if (!session_.available())
     shown += QLatin1Char('\n') + QStringLiteral("The library cannot be used: ") + session_.unavailableReason();
   else if (const QString status = session_.statusText(); !status.isEmpty())
-    shown += QLatin1Char('\n') + status;
+    shown += QLatin1Char('\n') + status +
+             (session_.online() || session_.opening()
+                  ? QString()
+                  : QStringLiteral(": the lists fill when the server answers again, and saved tests are sent then."));
   if (!text.isEmpty()) shown += QLatin1Char('\n') + text;
   note_->setText(shown);
 }
@@ -217,8 +224,45 @@ void LibraryWindow::compareSelected() {
   if (tests.empty())
     if (const LibraryTestEntry* test = testModel_->testAt(tests_->currentIndex().row())) tests.push_back(*test);
   if (tests.empty()) return;
-  compare_->addTests(tests);
-  pages_->setCurrentWidget(compare_);
+  if (!session_.isServer()) {
+    compare_->addTests(tests);
+    pages_->setCurrentWidget(compare_);
+    return;
+  }
+  // A server library names files by computer: each test's bytes come from its file when it is one of this
+  // computer's that still holds them, otherwise from the library.
+  auto files = std::make_shared<std::vector<ComparedFile>>();
+  for (const LibraryTestEntry& test : tests) files->push_back({test, std::nullopt, {}});
+  session_.read(
+      compare_,
+      [files](LibraryService& library) {
+        for (ComparedFile& file : *files) {
+          const std::string local = library.localPathOf(file.test.path);
+          std::string bytes;
+          FileStamp stamp;
+          std::error_code error;
+          if (!local.empty() && readFileBytes(local, bytes, stamp, error) &&
+              contentHash(bytes) == file.test.contentHash) {
+            file.bytes = std::move(bytes);
+            continue;
+          }
+          std::optional<std::string> kept;
+          if (LibraryStatus status = library.backend().fileBytes(file.test.contentHash, kept); !status.ok())
+            return status;
+          if (kept && contentHash(*kept) == file.test.contentHash)
+            file.bytes = std::move(*kept);
+          else
+            file.problem = "the library keeps no file of this test";
+        }
+        return LibraryStatus::success();
+      },
+      [this, files](const LibraryStatus& status) {
+        if (!status.ok())
+          for (ComparedFile& file : *files)
+            if (!file.bytes && file.problem.empty()) file.problem = status.message;
+        compare_->addFiles(*files);
+        pages_->setCurrentWidget(compare_);
+      });
 }
 
 void LibraryWindow::reload() {
