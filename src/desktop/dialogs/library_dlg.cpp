@@ -90,7 +90,8 @@ CLibraryDlg::CLibraryDlg(const std::string& current, const std::string& defaultF
   column->addLayout(testRow);
   result_->setWordWrap(true);
   result_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  result_->setMinimumHeight(result_->fontMetrics().lineSpacing() * 3);
+  // Room for the longest answers (a server's own words), so the dialog need not grow when one comes.
+  result_->setMinimumHeight(result_->fontMetrics().lineSpacing() * 5);
   result_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   column->addWidget(result_);
   column->addWidget(addOkCancel());
