@@ -105,7 +105,6 @@ void DesktopLibrary::showStatus() {
   const QString text = session_->statusText();
   statusField_->setText(text);
   statusField_->setVisible(!text.isEmpty());
-  if (window_) window_->setNote(windowNote(note_->text()));
 }
 
 LibraryWindow& DesktopLibrary::showWindow() {
