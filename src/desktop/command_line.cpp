@@ -7,13 +7,14 @@
 namespace velkora {
 
 std::string usageText() {
-  return "Usage: velkora [--simulate[=SCENARIO]] [--library PATH] [FILE]\n"
+  return "Usage: velkora [--simulate[=SCENARIO]] [--library LOCATION] [FILE]\n"
          "  --simulate[=SCENARIO]  use the simulated plate instead of the USB plate.\n"
          "                         " +
          scenarioHelpText(100, "                         ") +
          "\n"
-         "  --library PATH         the subject library file (default: library.sqlite beside the DATA\n"
-         "                         folder)\n"
+         "  --library LOCATION     the subject library for this run: a library file, or a server as\n"
+         "                         postgresql://HOST/DATABASE or service=NAME (default: the choice of\n"
+         "                         Setup -> Library..., else library.sqlite beside the DATA folder)\n"
          "  FILE                   a force-test (.vkr) or power-test (.tsr) file to open\n"
          "  -h, --help             show this text\n"
          "Qt's own options (one dash, such as -platform NAME or -style NAME) are passed to Qt.\n";
@@ -62,7 +63,7 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& args, StartOp
   }
   if (libraryOption->count() > 0) {
     if (library.empty()) {
-      error = "--library needs a file name";
+      error = "--library needs a library file or a server";
       return CommandLineResult::UsageError;
     }
     options.library = library;

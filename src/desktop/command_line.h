@@ -1,5 +1,5 @@
 #pragma once
-// The desktop program's command line: velkora [--simulate[=SCENARIO]] [--library PATH] [FILE].
+// The desktop program's command line: velkora [--simulate[=SCENARIO]] [--library LOCATION] [FILE].
 
 #include <string>
 #include <vector>
@@ -11,7 +11,7 @@ namespace velkora {
 struct StartOptions {
   SimulationOption simulation;  // replaces the USB plate by the simulated plate
   std::string file;             // a .vkr or .tsr file to open at start; empty for none
-  std::string library;          // the subject library to use; empty for the default beside DATA
+  std::string library;          // the subject library of this run; empty for the chosen one
 };
 
 enum class CommandLineResult { Run, Help, UsageError };

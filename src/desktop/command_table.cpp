@@ -29,6 +29,8 @@ constexpr CommandEntry kCommands[] = {
      ""},
     {cmd::kSetup, "&Setup", "", "Setup", "Setup", ":/icons/setup.svg"},
     {cmd::kGraphSetup, "&Graph setup", "", "Graph setup", "Graph setup", ":/icons/graph_setup.svg"},
+    {cmd::kLibrarySetup, "&Library...", "", "Choose the subject library: a library file or a PostgreSQL server",
+     "Library setup", ""},
     {cmd::kCalibration, "&Calibration", "", "Calibration", "Calibration", ":/icons/calibration.svg"},
     {cmd::kUserGuide, "&User Guide", "F1", "Show the user guide", "User Guide", ""},
     {cmd::kAbout, "&About", "", "Display program information, version number and copyright", "About",

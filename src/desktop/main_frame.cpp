@@ -62,7 +62,7 @@ const std::vector<MenuEntry>& menuLayout() {
        {cmd::kDigitalReport, cmd::kCurveGraph, cmd::kBarGraph, cmd::kRepetitionReport, cmd::kSummaryReport,
         cmd::kHeightReport, cmd::kMetricsReport}},
       {"&View", {cmd::kShowPhases}},
-      {"Se&tup", {cmd::kSetup, cmd::kGraphSetup}},
+      {"Se&tup", {cmd::kSetup, cmd::kGraphSetup, cmd::kLibrarySetup}},
       {"&Calibration", {cmd::kCalibration}},
       {"&About", {cmd::kUserGuide, 0, cmd::kAbout}},
   };

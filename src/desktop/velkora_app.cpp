@@ -10,13 +10,14 @@
 #include "app/recovery.h"
 #include "desktop/jump_feedback.h"
 #include "desktop/library/desktop_library.h"
+#include "desktop/library/library_choice.h"
 #include "desktop/main_frame.h"
 #include "desktop/message_box.h"
 #include "desktop/recent_files.h"
 #include "desktop/start_sound.h"
-#include "model/messages.h"
 #include "desktop/velkora_view.h"
 #include "desktop/view_preferences.h"
+#include "model/messages.h"
 #include "storage/configuration_file.h"
 
 namespace velkora {
@@ -48,7 +49,11 @@ bool CVelkoraApp::initInstance(const StartOptions& options) {
   records_.paths =
       resolveProgramPaths(environment_.executablePath, keepsFilesBesideProgram(directory), environment_.user);
   ensureDirectory(parentDirectoryOf(records_.paths.configPath));
-  if (!options.library.empty()) records_.paths.libraryPath = options.library;
+  // The library of this run: --library, else the choice of Setup -> Library..., else the default file, which
+  // keeps the outbox of a server library in any case.
+  const std::string defaultLibrary = records_.paths.libraryPath;
+  records_.paths.libraryPath =
+      libraryOfRun(options.library, readLibraryChoice(environment_.recentFilesPath), defaultLibrary);
 
   sound_->load();
 
@@ -86,7 +91,9 @@ bool CVelkoraApp::initInstance(const StartOptions& options) {
           [path = environment_.recentFilesPath](bool show) { writeShowPhases(path, show); });
   frame_->show();
   // The subject library: opened now, its data folder scanned in the background.
-  library_ = new DesktopLibrary(*frame_, records_.paths.libraryPath, records_.paths.dataFolder);
+  library_ = new DesktopLibrary(
+      *frame_, {records_.paths.libraryPath, defaultLibrary, records_.paths.dataFolder, environment_.recentFilesPath},
+      environment_.libraryRetryMs);
   library_->start();
   // The desktop session may end the program after closing its windows: the configuration is
   // written then too, and again at the exit itself.

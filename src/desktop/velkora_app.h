@@ -24,7 +24,9 @@ class StartSound;
 struct AppEnvironment {
   std::string executablePath;
   UserLocations user;
-  QString recentFilesPath;  // the settings file of the recent-file list
+  QString recentFilesPath;  // the settings file of the recent-file list (and of the window's other choices)
+  // How often the window tries a server library again and sends the tests waiting for it.
+  int libraryRetryMs = 30000;
 };
 
 // The running program's environment: its own file and the platform's per-user folders.

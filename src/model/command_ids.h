@@ -21,7 +21,8 @@ inline constexpr int32_t kGraphSetup = 32783;
 inline constexpr int32_t kCalibration = 32774;
 inline constexpr int32_t kAbout = 57664;
 inline constexpr int32_t kUserGuide = 57670;
-inline constexpr int32_t kLibrary = 32830;  // the subject library's window
+inline constexpr int32_t kLibrary = 32830;       // the subject library's window
+inline constexpr int32_t kLibrarySetup = 32833;  // Setup -> Library...: a library file or a server
 
 // View: tests.
 inline constexpr int32_t kPerform = 32772;

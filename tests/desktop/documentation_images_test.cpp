@@ -6,14 +6,16 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTableView>
 #include <filesystem>
 
+#include "desktop/dialogs/library_dlg.h"
 #include "desktop/library/desktop_library.h"
-#include "desktop/library/window_library.h"
 #include "desktop/library/library_window.h"
 #include "desktop/library/trend_panel.h"
+#include "desktop/library/window_library.h"
 #include "desktop/plate_fixture.h"
 #include "storage/configuration_file.h"
 #include "support/measurement_files.h"
@@ -112,6 +114,25 @@ TEST(DocumentationImages, DISABLED_WindowAndDialogs) {
     window.testList()->selectRow(0);
     window.compareSelected();
     savePicture(window, "window-library-compare");
+  }
+  {  // Setup -> Library...: a server outside the lab that cannot be reached, as Test connection says it.
+    UiFixture ui;
+    ui.start();
+    ModalScript script;
+    script.then([](QWidget* w) {
+      auto* dialog = qobject_cast<CLibraryDlg*>(w);
+      ASSERT_NE(dialog, nullptr);
+      dialog->control<QLineEdit>(CLibraryDlg::kFilePath)
+          ->setText(QStringLiteral("/home/coach/Documents/Velkora/library.sqlite"));
+      dialog->control<QRadioButton>(CLibraryDlg::kServerChoice)->setChecked(true);
+      dialog->control<QLineEdit>(CLibraryDlg::kServerAddress)
+          ->setText(QStringLiteral("postgresql://coach_home@lab.example.invalid/velkora?sslmode=verify-full"));
+      dialog->testConnection();
+      ASSERT_TRUE(waitUntil([&] { return !dialog->testing(); }, 30000));
+      savePicture(*dialog, "dialog-library");
+      dialog->reject();
+    });
+    ui.app->mainFrame()->sendCommand(cmd::kLibrarySetup);
   }
   {  // A force test of five repetitions and its bar graph; the Perform dialog on the way.
     PlateFixture f;

@@ -211,10 +211,10 @@ TEST(StartUp, CommandLine) {
       EXPECT_NE(error.find("--library"), std::string::npos) << error;
     }
   }
-  EXPECT_NE(usageText().find("velkora [--simulate[=SCENARIO]] [--library PATH] [FILE]"), std::string::npos);
+  EXPECT_NE(usageText().find("velkora [--simulate[=SCENARIO]] [--library LOCATION] [FILE]"), std::string::npos);
   // Every option the command line takes is listed.
   for (const char* option :
-       {"--simulate[=SCENARIO]", "--library PATH ", "FILE ", "-h, --help", "unplug[:MS[:KG]]", ",fast"})
+       {"--simulate[=SCENARIO]", "--library LOCATION ", "FILE ", "-h, --help", "unplug[:MS[:KG]]", ",fast"})
     EXPECT_NE(usageText().find(option), std::string::npos) << option;
 }
 

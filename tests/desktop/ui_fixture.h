@@ -189,6 +189,7 @@ class UiFixture {
     e.user.configDirectory = root.file("home/config");
     e.user.documentsDirectory = root.file("home/Documents");
     e.recentFilesPath = QString::fromStdString(root.file("home/config/velkora.ini"));
+    e.libraryRetryMs = libraryRetryMs;
     return e;
   }
 
@@ -218,6 +219,7 @@ class UiFixture {
   }
 
   ModalScript unexpectedModals;  // closes and records any dialog a test did not expect
+  int libraryRetryMs = 30000;    // how often the window tries a server library again
   TempDir root;
   Records records;
   std::unique_ptr<CVelkoraApp> app;

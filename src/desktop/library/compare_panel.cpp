@@ -56,15 +56,25 @@ ComparePanel::ComparePanel(QPrinter& printer, QString exportFolder, QWidget* par
 
 ComparePanel::~ComparePanel() = default;
 
+bool ComparePanel::roomFor(const LibraryTestEntry& test, QStringList& problems) const {
+  if (std::find(testIds_.begin(), testIds_.end(), test.id) != testIds_.end()) return false;
+  if (curves_.size() < static_cast<size_t>(kMaxComparedTests)) return true;
+  const QString full = QStringLiteral("The comparison holds %1 tests at most.").arg(kMaxComparedTests);
+  if (!problems.contains(full)) problems << full;
+  return false;
+}
+
+void ComparePanel::addCurve(const LibraryTestEntry& test, const SubjectInfo& subject) {
+  curves_.push_back(compareCurve(*store_, test.kind, compareLabel(subject.name, test.testTime)));
+  testIds_.push_back(test.id);
+  chosen_->addItem(QString::fromStdString(curves_.back().label));
+}
+
 int ComparePanel::addTests(const std::vector<LibraryTestEntry>& tests) {
   QStringList problems;
   int added = 0;
   for (const LibraryTestEntry& test : tests) {
-    if (std::find(testIds_.begin(), testIds_.end(), test.id) != testIds_.end()) continue;
-    if (curves_.size() >= static_cast<size_t>(kMaxComparedTests)) {
-      problems << QStringLiteral("The comparison holds %1 tests at most.").arg(kMaxComparedTests);
-      break;
-    }
+    if (!roomFor(test, problems)) continue;
     SubjectInfo subject;
     CollectingMessageSink messages;
     std::error_code reason;
@@ -76,9 +86,37 @@ int ComparePanel::addTests(const std::vector<LibraryTestEntry>& tests) {
                                                                          : messages.messages.front());
       continue;
     }
-    curves_.push_back(compareCurve(*store_, test.kind, compareLabel(subject.name, test.testTime)));
-    testIds_.push_back(test.id);
-    chosen_->addItem(QString::fromStdString(curves_.back().label));
+    addCurve(test, subject);
+    ++added;
+  }
+  refresh(problems.join(QLatin1Char('\n')));
+  return added;
+}
+
+int ComparePanel::addFiles(const std::vector<ComparedFile>& files) {
+  QStringList problems;
+  int added = 0;
+  for (const ComparedFile& file : files) {
+    if (!roomFor(file.test, problems)) continue;
+    std::string problem = file.problem;
+    SubjectInfo subject;
+    if (file.bytes) {
+      auto record = std::make_unique<MeasurementRecord>();
+      if (decodeMeasurement(*file.bytes, *record) == DecodeStatus::Ok) {
+        applyMeasurement(*record, *store_, subject);
+        store_->testKind = file.test.kind;
+      } else {
+        problem = msg::kIncompatibleData;
+      }
+    } else if (problem.empty()) {
+      problem = msg::kErrorOpeningFile;
+    }
+    if (!problem.empty()) {
+      problems << QString::fromUtf8(file.test.path.data(), static_cast<qsizetype>(file.test.path.size())) +
+                      QStringLiteral(": ") + QString::fromStdString(problem);
+      continue;
+    }
+    addCurve(file.test, subject);
     ++added;
   }
   refresh(problems.join(QLatin1Char('\n')));

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QWidget>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "library/library_records.h"
@@ -19,6 +21,15 @@ class QPushButton;
 namespace velkora {
 
 class LibraryGraphView;
+struct SubjectInfo;
+
+// A test to compare with its file's bytes, read beforehand (a server library keeps them), or why there
+// are none.
+struct ComparedFile {
+  LibraryTestEntry test;
+  std::optional<std::string> bytes;
+  std::string problem;
+};
 
 class ComparePanel final : public QWidget {
   Q_OBJECT
@@ -30,6 +41,8 @@ class ComparePanel final : public QWidget {
   // Adds the tests not yet compared, as long as there is room, reading each one's file; says what
   // could not be added. Returns how many were added.
   int addTests(const std::vector<LibraryTestEntry>& tests);
+  // The same for tests whose bytes were read beforehand.
+  int addFiles(const std::vector<ComparedFile>& files);
   void removeChosen();
   void clear();
 
@@ -42,6 +55,10 @@ class ComparePanel final : public QWidget {
 
  private:
   void refresh(const QString& note = QString());
+  // Whether another test can be added; says why not into `problems`.
+  bool roomFor(const LibraryTestEntry& test, QStringList& problems) const;
+  // The curve of the test just read into the store.
+  void addCurve(const LibraryTestEntry& test, const SubjectInfo& subject);
 
   QPrinter& printer_;
   QString exportFolder_;

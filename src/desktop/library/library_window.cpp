@@ -12,12 +12,16 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <memory>
 
 #include "desktop/library/compare_panel.h"
-#include "desktop/library/window_library.h"
 #include "desktop/library/trend_panel.h"
+#include "desktop/library/window_library.h"
 #include "desktop/models/subject_list_model.h"
 #include "desktop/models/test_list_model.h"
+#include "library/library_file_reader.h"
+#include "library/library_service.h"
+#include "library/sha256.h"
 
 namespace velkora {
 namespace {
@@ -135,15 +139,20 @@ LibraryWindow::LibraryWindow(WindowLibrary& session, QWidget* parent)
   connect(openButton_, &QPushButton::clicked, this, &LibraryWindow::openCurrentTest);
   connect(compareButton_, &QPushButton::clicked, this, &LibraryWindow::compareSelected);
   connect(&session_, &WindowLibrary::changed, this, &LibraryWindow::reload);
+  // Another library: no subject of the old one stays chosen.
+  connect(&session_, &WindowLibrary::replaced, this, [this] {
+    const QSignalBlocker blocker(subjects_->selectionModel());
+    subjects_->clearSelection();
+    showTestsOf(std::nullopt);
+  });
+  connect(&session_, &WindowLibrary::statusChanged, this, [this] { setNote(noteText_); });
   // A later page of the list may bring the other kind of test.
   connect(testModel_, &QAbstractItemModel::rowsInserted, this, [this] { showMetricColumns(); });
 
-  LibraryService* library = session_.service();
-  subjectModel_->setLibrary(library);
-  testModel_->setLibrary(library);
-  trend_->setLibrary(library);
-  setNote(library != nullptr ? QString()
-                             : QStringLiteral("The library cannot be used: ") + session_.unavailableReason());
+  subjectModel_->setReader(&session_);
+  testModel_->setReader(&session_);
+  trend_->setReader(&session_);
+  setNote(QString());
   showTestsOf(std::nullopt);
   resize(1200, 660);
 }
@@ -151,7 +160,16 @@ LibraryWindow::LibraryWindow(WindowLibrary& session, QWidget* parent)
 LibraryWindow::~LibraryWindow() = default;
 
 void LibraryWindow::setNote(const QString& text) {
-  QString shown = QStringLiteral("Library: ") + QString::fromStdString(session_.location());
+  noteText_ = text;
+  // The library without its password, and its state: unusable, offline, tests waiting.
+  QString shown = QStringLiteral("Library: ") + QString::fromStdString(session_.shownLocation());
+  if (!session_.available())
+    shown += QLatin1Char('\n') + QStringLiteral("The library cannot be used: ") + session_.unavailableReason();
+  else if (const QString status = session_.statusText(); !status.isEmpty())
+    shown += QLatin1Char('\n') + status +
+             (session_.online() || session_.opening()
+                  ? QString()
+                  : QStringLiteral(": the lists fill when the server answers again, and saved tests are sent then."));
   if (!text.isEmpty()) shown += QLatin1Char('\n') + text;
   note_->setText(shown);
 }
@@ -170,9 +188,15 @@ void LibraryWindow::showTestsOf(std::optional<LibrarySubject> subject) {
   subject_ = std::move(subject);
   testsTitle_->setText(subject_ ? QStringLiteral("Tests of %1, newest first").arg(listedName(subject_->name))
                                 : QStringLiteral("Choose a subject on the left."));
-  testModel_->setSubject(subject_ ? std::optional<std::string>(subject_->key) : std::nullopt);
-  showMetricColumns();
+  openButton_->setEnabled(false);
+  compareButton_->setEnabled(false);
+  testModel_->setSubject(subject_ ? std::optional<std::string>(subject_->key) : std::nullopt,
+                         [this] { showTestsRead(); });
   trend_->setSubject(subject_);
+}
+
+void LibraryWindow::showTestsRead() {
+  showMetricColumns();
   if (testModel_->rowCount() > 0) tests_->setCurrentIndex(testModel_->index(0, 0));
   openButton_->setEnabled(testModel_->rowCount() > 0);
   compareButton_->setEnabled(testModel_->rowCount() > 0);
@@ -191,8 +215,8 @@ std::vector<LibraryTestEntry> LibraryWindow::selectedTests() const {
 void LibraryWindow::openCurrentTest() {
   const LibraryTestEntry* test = testModel_->testAt(tests_->currentIndex().row());
   if (test == nullptr) return;
-  const std::string path = test->path;  // the list may be read again while the file opens
-  emit openRequested(path);
+  const LibraryTestEntry chosen = *test;  // the list may be read again while the file opens
+  emit openRequested(chosen);
 }
 
 void LibraryWindow::compareSelected() {
@@ -200,25 +224,65 @@ void LibraryWindow::compareSelected() {
   if (tests.empty())
     if (const LibraryTestEntry* test = testModel_->testAt(tests_->currentIndex().row())) tests.push_back(*test);
   if (tests.empty()) return;
-  compare_->addTests(tests);
-  pages_->setCurrentWidget(compare_);
+  if (!session_.isServer()) {
+    compare_->addTests(tests);
+    pages_->setCurrentWidget(compare_);
+    return;
+  }
+  // A server library names files by computer: each test's bytes come from its file when it is one of this
+  // computer's that still holds them, otherwise from the library.
+  auto files = std::make_shared<std::vector<ComparedFile>>();
+  for (const LibraryTestEntry& test : tests) files->push_back({test, std::nullopt, {}});
+  session_.read(
+      compare_,
+      [files](LibraryService& library) {
+        for (ComparedFile& file : *files) {
+          const std::string local = library.localPathOf(file.test.path);
+          std::string bytes;
+          FileStamp stamp;
+          std::error_code error;
+          if (!local.empty() && readFileBytes(local, bytes, stamp, error) &&
+              contentHash(bytes) == file.test.contentHash) {
+            file.bytes = std::move(bytes);
+            continue;
+          }
+          std::optional<std::string> kept;
+          if (LibraryStatus status = library.backend().fileBytes(file.test.contentHash, kept); !status.ok())
+            return status;
+          if (kept && contentHash(*kept) == file.test.contentHash)
+            file.bytes = std::move(*kept);
+          else
+            file.problem = "the library keeps no file of this test";
+        }
+        return LibraryStatus::success();
+      },
+      [this, files](const LibraryStatus& status) {
+        if (!status.ok())
+          for (ComparedFile& file : *files)
+            if (!file.bytes && file.problem.empty()) file.problem = status.message;
+        compare_->addFiles(*files);
+        pages_->setCurrentWidget(compare_);
+      });
 }
 
 void LibraryWindow::reload() {
-  const std::optional<LibrarySubject> chosen = subject_;
-  subjectModel_->reload();
   trend_->reload();
-  if (chosen) {
-    const int row = subjectModel_->rowOfKey(chosen->key);
+  subjectModel_->reload([this] {
+    if (!subject_) return;
+    const int row = subjectModel_->rowOfKey(subject_->key);
     if (row >= 0) {
       const QSignalBlocker blocker(subjects_->selectionModel());
       subjects_->setCurrentIndex(subjectModel_->index(row, 0));
       subject_ = *subjectModel_->subjectAt(row);
     }
-    testModel_->reload();
-    showMetricColumns();
+    testModel_->reload([this] {
+      showMetricColumns();
+      const bool any = testModel_->rowCount() > 0;
+      openButton_->setEnabled(any);
+      compareButton_->setEnabled(any);
+    });
     trend_->setSubject(subject_);
-  }
+  });
 }
 
 void LibraryWindow::showMetricColumns() {

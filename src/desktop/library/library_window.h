@@ -2,7 +2,8 @@
 // The subject library's window (File -> Library..., not modal): a search field that filters the
 // subjects as one types, the subjects with their number of tests and last test date, the chosen
 // subject's tests newest first with their key metrics (double-click or Enter opens one in the main
-// window), the trend of a metric and the comparison of 2 to 4 tests of any subjects.
+// window), the trend of a metric and the comparison of 2 to 4 tests of any subjects. Everything is read
+// through the window's library: a library on a server answers later, and the lists fill when it does.
 
 #include <QPrinter>
 #include <QWidget>
@@ -54,18 +55,20 @@ class LibraryWindow final : public QWidget {
   void compareSelected();
   // Reads the lists again (entries were added or changed), keeping the chosen subject.
   void reload();
-  // A note at the top of the window: what the library is, or that a scan runs.
+  // A note at the top of the window under the library's name and state: that a scan runs, what it found.
   void setNote(const QString& text);
 
  signals:
-  // A test to open in the main window: its file's path as the system has it.
-  void openRequested(const std::string& path);
+  // A test to open in the main window.
+  void openRequested(const velkora::LibraryTestEntry& test);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void showTestsOf(std::optional<LibrarySubject> subject);
+  // After the subject's tests came: the first one current, the buttons usable when there are tests.
+  void showTestsRead();
   void showMetricColumns();
 
   WindowLibrary& session_;
@@ -83,6 +86,7 @@ class LibraryWindow final : public QWidget {
   TrendPanel* trend_;
   ComparePanel* compare_;
   std::optional<LibrarySubject> subject_;
+  QString noteText_;
 };
 
 }  // namespace velkora

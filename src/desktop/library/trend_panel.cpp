@@ -6,8 +6,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <memory>
 
 #include "desktop/library/library_graph_view.h"
+#include "desktop/models/library_reader.h"
 #include "desktop/models/subject_list_model.h"
 #include "desktop/report_transfer.h"
 #include "library/library_service.h"
@@ -98,26 +100,36 @@ TrendPanel::TrendPanel(QPrinter& printer, QString exportFolder, QWidget* parent)
   view_->setAccessibleName(QStringLiteral("Trend graph"));
   column->addWidget(view_, 1);
 
-  connect(metrics_, &QComboBox::currentIndexChanged, this, [this] { readValues(); });
+  // A metric the user chose stays chosen.
+  connect(metrics_, &QComboBox::currentIndexChanged, this, [this] {
+    newSubject_ = false;
+    readValues();
+  });
   connect(printButton_, &QPushButton::clicked, this, &TrendPanel::print);
   connect(exportButton_, &QPushButton::clicked, this, &TrendPanel::exportGraph);
   connect(copyButton_, &QPushButton::clicked, this, &TrendPanel::copyValues);
   readValues();
 }
 
-void TrendPanel::setLibrary(LibraryService* library) {
-  library_ = library;
+void TrendPanel::setReader(LibraryReader* reader) {
+  reader_ = reader;
   reload();
 }
 
 void TrendPanel::reload() {
-  fillMetricList();
-  readValues();
+  const uint64_t asked = ++keysAsked_;
+  auto stored = std::make_shared<std::vector<LibraryMetricKey>>();
+  const auto show = [this, asked, stored](const LibraryStatus&) {
+    if (asked != keysAsked_) return;
+    fillMetricList(*stored);
+    readValues();
+  };
+  if (reader_ == nullptr) return show(LibraryStatus::success());
+  reader_->read(
+      this, [stored](LibraryService& library) { return library.backend().metricKeys(*stored); }, show);
 }
 
-void TrendPanel::fillMetricList() {
-  std::vector<LibraryMetricKey> stored;
-  if (library_ != nullptr) library_->backend().metricKeys(stored);
+void TrendPanel::fillMetricList(const std::vector<LibraryMetricKey>& stored) {
   std::vector<LibraryMetricKey> choices = trendMetricChoices(stored);
   const bool same = choices.size() == choices_.size() &&
                     std::equal(choices.begin(), choices.end(), choices_.begin(),
@@ -142,31 +154,67 @@ bool TrendPanel::chooseMetric(const std::string& key) {
     const QSignalBlocker blocker(metrics_);
     metrics_->setCurrentIndex(index);
   }
+  newSubject_ = false;
   readValues();
   return true;
 }
 
 void TrendPanel::setSubject(std::optional<LibrarySubject> subject) {
   subject_ = std::move(subject);
+  newSubject_ = subject_.has_value();
   readValues();
-  if (!points_.empty() || !subject_) return;
-  // A subject without values of the metric shown gets the jump height, or the peak force, when it has
-  // those: a subject of force tests only is seen at once.
-  const std::string chosen = currentMetric();
-  for (const char* key : {kDefaultPowerMetric.data(), "peakForce_N"})
-    if (key != chosen && chooseMetric(key) && !points_.empty()) return;
-  chooseMetric(chosen);
 }
 
 void TrendPanel::readValues() {
-  points_.clear();
-  graph_ = TrendGraph{};
+  const uint64_t asked = ++valuesAsked_;
   const std::string key = currentMetric();
-  if (library_ == nullptr || !subject_ || key.empty()) {
-    note_->setText(library_ == nullptr ? QString() : QStringLiteral("Choose a subject to see a metric over time."));
+  if (reader_ == nullptr || !subject_ || key.empty()) {
+    points_.clear();
+    showValues(key, LibraryStatus::success());
+    return;
+  }
+  // The metric shown first; for a new subject then the usual ones, in this order, until one has values.
+  std::vector<std::string> candidates{key};
+  if (newSubject_)
+    for (std::string_view other : {kDefaultPowerMetric, std::string_view("peakForce_N")})
+      if (other != key && metrics_->findData(QString::fromUtf8(other.data(), other.size())) >= 0)
+        candidates.emplace_back(other);
+  struct Answer {
+    std::string key;
+    std::vector<LibraryTrendPoint> points;
+  };
+  auto answer = std::make_shared<Answer>();
+  reader_->read(
+      this,
+      [name = subject_->name, candidates, answer](LibraryService& library) {
+        for (const std::string& candidate : candidates) {
+          answer->key = candidate;
+          answer->points.clear();
+          if (LibraryStatus status = library.trend(name, candidate, answer->points); !status.ok()) return status;
+          if (!answer->points.empty()) return LibraryStatus::success();
+        }
+        answer->key = candidates.front();
+        return LibraryStatus::success();
+      },
+      [this, asked, answer](const LibraryStatus& status) {
+        if (asked != valuesAsked_) return;
+        newSubject_ = false;
+        const int index = metrics_->findData(QString::fromStdString(answer->key));
+        if (index >= 0 && index != metrics_->currentIndex()) {
+          const QSignalBlocker blocker(metrics_);
+          metrics_->setCurrentIndex(index);
+        }
+        points_ = std::move(answer->points);
+        showValues(answer->key, status);
+      });
+}
+
+void TrendPanel::showValues(const std::string& key, const LibraryStatus& status) {
+  graph_ = TrendGraph{};
+  if (reader_ == nullptr || !subject_ || key.empty()) {
+    note_->setText(reader_ == nullptr ? QString() : QStringLiteral("Choose a subject to see a metric over time."));
     view_->setDrawing({});
   } else {
-    const LibraryStatus status = library_->trend(subject_->name, key, points_);
     MetricFormat format = MetricFormat::Fixed2;
     for (const LibraryMetricKey& choice : choices_)
       if (choice.key == key) format = choice.format;

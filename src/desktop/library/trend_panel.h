@@ -1,14 +1,17 @@
 #pragma once
 // The library window's trend: one metric of the chosen subject over the dates of the tests, drawn by
 // the view's trend graph (points joined by lines, the best value marked), printed, exported as PNG,
-// SVG or PDF, and its values copied as text.
+// SVG or PDF, and its values copied as text. A library on a server answers later: the graph is drawn when
+// it does.
 
 #include <QString>
 #include <QWidget>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "library/library_backend.h"
 #include "library/library_records.h"
 #include "reports/test_metrics.h"
 #include "view/trend_graph.h"
@@ -21,7 +24,7 @@ class QPushButton;
 namespace velkora {
 
 class LibraryGraphView;
-class LibraryService;
+class LibraryReader;
 
 // The metric keys a trend can show, in the metrics' own order (power, then force): the stored keys
 // with numbers, without the per-repetition copies, the sample indices and the sample count.
@@ -39,8 +42,10 @@ class TrendPanel final : public QWidget {
  public:
   TrendPanel(QPrinter& printer, QString exportFolder, QWidget* parent = nullptr);
 
-  void setLibrary(LibraryService* library);
-  // The subject whose values are drawn (its name as typed); none clears the graph.
+  void setReader(LibraryReader* reader);
+  // The subject whose values are drawn (its name as typed); none clears the graph. A subject without
+  // values of the metric shown gets the jump height, or the peak force, when it has those: a subject of
+  // force tests only is seen at once.
   void setSubject(std::optional<LibrarySubject> subject);
   // Chooses a metric by key; false when the list does not offer it.
   bool chooseMetric(const std::string& key);
@@ -58,12 +63,18 @@ class TrendPanel final : public QWidget {
   void copyValues();
 
  private:
-  void fillMetricList();
+  void fillMetricList(const std::vector<LibraryMetricKey>& stored);
+  // Reads the values of the metric chosen (or, after a new subject, of the first of the usual metrics
+  // that has some) and draws them.
   void readValues();
+  void showValues(const std::string& key, const LibraryStatus& status);
 
   QPrinter& printer_;
   QString exportFolder_;
-  LibraryService* library_ = nullptr;
+  LibraryReader* reader_ = nullptr;
+  uint64_t keysAsked_ = 0;    // the latest question for the metric list
+  uint64_t valuesAsked_ = 0;  // the latest question for the values
+  bool newSubject_ = false;   // the subject changed since the values were last shown
   std::optional<LibrarySubject> subject_;
   std::vector<LibraryMetricKey> choices_;
   std::vector<LibraryTrendPoint> points_;

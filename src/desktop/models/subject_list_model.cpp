@@ -2,7 +2,9 @@
 
 #include <QDateTime>
 #include <algorithm>
+#include <memory>
 
+#include "desktop/models/library_reader.h"
 #include "library/library_service.h"
 
 namespace velkora {
@@ -30,41 +32,40 @@ QString listedDate(int64_t seconds) {
 
 SubjectListModel::SubjectListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-void SubjectListModel::setLibrary(LibraryService* library) {
-  library_ = library;
+void SubjectListModel::setReader(LibraryReader* reader) {
+  reader_ = reader;
   setSearch(QString::fromStdString(search_));
 }
 
-bool SubjectListModel::readPage(int64_t offset, int64_t count, std::vector<LibrarySubject>& into) {
-  into.clear();
-  if (library_ == nullptr) return true;
-  const LibraryStatus status = library_->subjects(search_, into, count, offset);
-  error_ = status.ok() ? QString() : QString::fromStdString(status.message);
-  return status.ok();
-}
-
 void SubjectListModel::setSearch(const QString& text) {
-  beginResetModel();
   search_ = text.toUtf8().toStdString();
-  rows_.clear();
-  std::vector<LibrarySubject> page;
-  const bool read = readPage(0, kPageRows, page);
-  rows_ = std::move(page);
-  complete_ = !read || library_ == nullptr || rows_.size() < static_cast<size_t>(kPageRows);
-  endResetModel();
+  readFromTop(kPageRows, {});
 }
 
-void SubjectListModel::reload() {
+void SubjectListModel::reload(std::function<void()> then) {
   // As many rows as were shown, at least a page.
-  const int64_t count = std::max<int64_t>(kPageRows, static_cast<int64_t>(rows_.size()));
-  std::vector<LibrarySubject> page;
-  const bool read = readPage(0, count, page);
-  beginResetModel();
-  rows_ = std::move(page);
-  complete_ = !read || library_ == nullptr || rows_.size() < static_cast<size_t>(count);
-  endResetModel();
+  readFromTop(std::max<int64_t>(kPageRows, static_cast<int64_t>(rows_.size())), std::move(then));
 }
 
+void SubjectListModel::readFromTop(int64_t count, std::function<void()> then) {
+  const uint64_t asked = ++asked_;
+  fetching_ = false;  // a page asked for before belongs to rows that are replaced
+  auto page = std::make_shared<std::vector<LibrarySubject>>();
+  const auto show = [this, asked, count, page, then = std::move(then)](const LibraryStatus& status) {
+    if (asked != asked_) return;
+    beginResetModel();
+    rows_ = std::move(*page);
+    complete_ = !status.ok() || rows_.size() < static_cast<size_t>(count);
+    error_ = status.ok() ? QString() : QString::fromStdString(status.message);
+    endResetModel();
+    if (then) then();
+  };
+  if (reader_ == nullptr) return show(LibraryStatus::success());
+  reader_->read(
+      this,
+      [search = search_, count, page](LibraryService& library) { return library.subjects(search, *page, count, 0); },
+      show);
+}
 const LibrarySubject* SubjectListModel::subjectAt(int row) const {
   return row >= 0 && static_cast<size_t>(row) < rows_.size() ? &rows_[static_cast<size_t>(row)] : nullptr;
 }
@@ -117,21 +118,36 @@ QVariant SubjectListModel::headerData(int section, Qt::Orientation orientation, 
   }
 }
 
-bool SubjectListModel::canFetchMore(const QModelIndex& parent) const { return !parent.isValid() && !complete_; }
+bool SubjectListModel::canFetchMore(const QModelIndex& parent) const {
+  return !parent.isValid() && !complete_ && !fetching_;
+}
 
 void SubjectListModel::fetchMore(const QModelIndex& parent) {
-  if (parent.isValid() || complete_) return;
-  std::vector<LibrarySubject> page;
-  if (!readPage(static_cast<int64_t>(rows_.size()), kPageRows, page)) {
-    complete_ = true;
-    return;
-  }
-  complete_ = page.size() < static_cast<size_t>(kPageRows);
-  if (page.empty()) return;
-  const int first = static_cast<int>(rows_.size());
-  beginInsertRows(QModelIndex(), first, first + static_cast<int>(page.size()) - 1);
-  rows_.insert(rows_.end(), std::make_move_iterator(page.begin()), std::make_move_iterator(page.end()));
-  endInsertRows();
+  if (parent.isValid() || complete_ || fetching_ || reader_ == nullptr) return;
+  fetching_ = true;
+  const uint64_t asked = asked_;
+  const auto offset = static_cast<int64_t>(rows_.size());
+  auto page = std::make_shared<std::vector<LibrarySubject>>();
+  reader_->read(
+      this,
+      [search = search_, offset, page](LibraryService& library) {
+        return library.subjects(search, *page, kPageRows, offset);
+      },
+      [this, asked, page](const LibraryStatus& status) {
+        if (asked != asked_) return;
+        fetching_ = false;
+        if (!status.ok()) {
+          complete_ = true;
+          error_ = QString::fromStdString(status.message);
+          return;
+        }
+        complete_ = page->size() < static_cast<size_t>(kPageRows);
+        if (page->empty()) return;
+        const int first = static_cast<int>(rows_.size());
+        beginInsertRows(QModelIndex(), first, first + static_cast<int>(page->size()) - 1);
+        rows_.insert(rows_.end(), std::make_move_iterator(page->begin()), std::make_move_iterator(page->end()));
+        endInsertRows();
+      });
 }
 
 }  // namespace velkora

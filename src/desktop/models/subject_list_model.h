@@ -1,11 +1,14 @@
 #pragma once
 // The library window's subjects: name, number of tests and the date of the newest, in the order of
 // their names, filtered by the search text. Rows are read from the library a page at a time as the
-// list scrolls (canFetchMore / fetchMore), so 2,000 subjects or 200,000 cost the same to show.
+// list scrolls (canFetchMore / fetchMore), so 2,000 subjects or 200,000 cost the same to show. A library
+// on a server answers later: the rows come when it does, and an answer overtaken by a newer question
+// (the next keystroke) is dropped.
 
 #include <QAbstractTableModel>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,7 +16,7 @@
 
 namespace velkora {
 
-class LibraryService;
+class LibraryReader;
 
 // A name as one line of a list: controls, line and paragraph separators and the invisible format
 // characters (bidirectional controls among them) become spaces; an empty name reads "(no name)".
@@ -32,12 +35,12 @@ class SubjectListModel final : public QAbstractTableModel {
   explicit SubjectListModel(QObject* parent = nullptr);
 
   // The library read from; null shows nothing.
-  void setLibrary(LibraryService* library);
+  void setReader(LibraryReader* reader);
   // Filters by the text (trimmed and case-folded as subject names are) and starts again at the top.
   void setSearch(const QString& text);
   const std::string& search() const { return search_; }
-  // Reads the rows shown so far again (entries were added or changed).
-  void reload();
+  // Reads the rows shown so far again (entries were added or changed); `then` runs when they are in.
+  void reload(std::function<void()> then = {});
 
   const LibrarySubject* subjectAt(int row) const;
   // The row of a subject by its key among the rows read so far; -1 when it is not there.
@@ -53,13 +56,15 @@ class SubjectListModel final : public QAbstractTableModel {
   void fetchMore(const QModelIndex& parent) override;
 
  private:
-  // Reads up to `count` subjects from `offset` into `into`; false after a refusal.
-  bool readPage(int64_t offset, int64_t count, std::vector<LibrarySubject>& into);
+  // Replaces the rows by the first `count` subjects of the search.
+  void readFromTop(int64_t count, std::function<void()> then);
 
-  LibraryService* library_ = nullptr;
+  LibraryReader* reader_ = nullptr;
   std::string search_;
   std::vector<LibrarySubject> rows_;
   bool complete_ = true;
+  bool fetching_ = false;  // a further page was asked for
+  uint64_t asked_ = 0;     // the latest question; older answers are dropped
   QString error_;
 };
 

@@ -5,7 +5,9 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
+#include "desktop/models/library_reader.h"
 #include "desktop/models/subject_list_model.h"
 #include "library/library_service.h"
 #include "library/metric_catalog.h"
@@ -46,14 +48,12 @@ TestListModel::TestListModel(QObject* parent) : QAbstractTableModel(parent) {
     }
 }
 
-void TestListModel::setLibrary(LibraryService* library) {
-  library_ = library;
+void TestListModel::setReader(LibraryReader* reader) {
+  reader_ = reader;
   setSubject(subjectKey_);
 }
 
-bool TestListModel::readPage(int64_t offset, int64_t count, std::vector<LibraryTestEntry>& into) {
-  into.clear();
-  if (library_ == nullptr || !subjectKey_) return true;
+LibraryTestQuery TestListModel::query(int64_t offset, int64_t count) const {
   LibraryTestQuery query;
   query.subjectKey = subjectKey_;
   query.newestFirst = true;
@@ -61,29 +61,34 @@ bool TestListModel::readPage(int64_t offset, int64_t count, std::vector<LibraryT
   query.limit = count;
   query.offset = offset;
   query.metricKeys = metricKeys_;
-  const LibraryStatus status = library_->tests(query, into);
-  error_ = status.ok() ? QString() : QString::fromStdString(status.message);
-  return status.ok();
+  return query;
 }
 
-void TestListModel::setSubject(std::optional<std::string> subjectKey) {
-  std::vector<LibraryTestEntry> page;
+void TestListModel::setSubject(std::optional<std::string> subjectKey, std::function<void()> then) {
   subjectKey_ = std::move(subjectKey);
-  const bool read = readPage(0, kPageRows, page);
-  beginResetModel();
-  rows_ = std::move(page);
-  complete_ = !read || rows_.size() < static_cast<size_t>(kPageRows);
-  endResetModel();
+  readFromTop(kPageRows, std::move(then));
 }
 
-void TestListModel::reload() {
-  const int64_t count = std::max<int64_t>(kPageRows, static_cast<int64_t>(rows_.size()));
-  std::vector<LibraryTestEntry> page;
-  const bool read = readPage(0, count, page);
-  beginResetModel();
-  rows_ = std::move(page);
-  complete_ = !read || rows_.size() < static_cast<size_t>(count);
-  endResetModel();
+void TestListModel::reload(std::function<void()> then) {
+  readFromTop(std::max<int64_t>(kPageRows, static_cast<int64_t>(rows_.size())), std::move(then));
+}
+
+void TestListModel::readFromTop(int64_t count, std::function<void()> then) {
+  const uint64_t asked = ++asked_;
+  fetching_ = false;
+  auto page = std::make_shared<std::vector<LibraryTestEntry>>();
+  const auto show = [this, asked, count, page, then = std::move(then)](const LibraryStatus& status) {
+    if (asked != asked_) return;
+    beginResetModel();
+    rows_ = std::move(*page);
+    complete_ = !status.ok() || rows_.size() < static_cast<size_t>(count);
+    error_ = status.ok() ? QString() : QString::fromStdString(status.message);
+    endResetModel();
+    if (then) then();
+  };
+  if (reader_ == nullptr || !subjectKey_) return show(LibraryStatus::success());
+  reader_->read(
+      this, [q = query(0, count), page](LibraryService& library) { return library.tests(q, *page); }, show);
 }
 
 const LibraryTestEntry* TestListModel::testAt(int row) const {
@@ -163,21 +168,35 @@ QVariant TestListModel::headerData(int section, Qt::Orientation orientation, int
   }
 }
 
-bool TestListModel::canFetchMore(const QModelIndex& parent) const { return !parent.isValid() && !complete_; }
+bool TestListModel::canFetchMore(const QModelIndex& parent) const {
+  return !parent.isValid() && !complete_ && !fetching_;
+}
 
 void TestListModel::fetchMore(const QModelIndex& parent) {
-  if (parent.isValid() || complete_) return;
-  std::vector<LibraryTestEntry> page;
-  if (!readPage(static_cast<int64_t>(rows_.size()), kPageRows, page)) {
-    complete_ = true;
-    return;
-  }
-  complete_ = page.size() < static_cast<size_t>(kPageRows);
-  if (page.empty()) return;
-  const int first = static_cast<int>(rows_.size());
-  beginInsertRows(QModelIndex(), first, first + static_cast<int>(page.size()) - 1);
-  rows_.insert(rows_.end(), std::make_move_iterator(page.begin()), std::make_move_iterator(page.end()));
-  endInsertRows();
+  if (parent.isValid() || complete_ || fetching_ || reader_ == nullptr || !subjectKey_) return;
+  fetching_ = true;
+  const uint64_t asked = asked_;
+  auto page = std::make_shared<std::vector<LibraryTestEntry>>();
+  reader_->read(
+      this,
+      [q = query(static_cast<int64_t>(rows_.size()), kPageRows), page](LibraryService& library) {
+        return library.tests(q, *page);
+      },
+      [this, asked, page](const LibraryStatus& status) {
+        if (asked != asked_) return;
+        fetching_ = false;
+        if (!status.ok()) {
+          complete_ = true;
+          error_ = QString::fromStdString(status.message);
+          return;
+        }
+        complete_ = page->size() < static_cast<size_t>(kPageRows);
+        if (page->empty()) return;
+        const int first = static_cast<int>(rows_.size());
+        beginInsertRows(QModelIndex(), first, first + static_cast<int>(page->size()) - 1);
+        rows_.insert(rows_.end(), std::make_move_iterator(page->begin()), std::make_move_iterator(page->end()));
+        endInsertRows();
+      });
 }
 
 }  // namespace velkora

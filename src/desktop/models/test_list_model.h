@@ -2,10 +2,13 @@
 // The library window's tests of one subject, newest first: date, kind, the key metrics of its kind
 // (power: jump height by take-off velocity and by flight time, RSI-modified, peak propulsive power per
 // kg; force: the best repetition's peak force, mean force, RFD 0-100 ms) and the file. A test whose file
-// the latest scan did not find is greyed. Rows are read a page at a time as the list scrolls.
+// the latest scan did not find is greyed. Rows are read a page at a time as the list scrolls; a library on
+// a server answers later, and an answer overtaken by a newer question is dropped.
 
 #include <QAbstractTableModel>
 #include <QString>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,7 +17,7 @@
 
 namespace velkora {
 
-class LibraryService;
+class LibraryReader;
 
 class TestListModel final : public QAbstractTableModel {
   Q_OBJECT
@@ -39,11 +42,11 @@ class TestListModel final : public QAbstractTableModel {
   // A key-metric column of power tests (the others between Jump and File are of force tests).
   static bool isPowerColumn(int column) { return column >= Jump && column <= PeakPowerPerKg; }
 
-  void setLibrary(LibraryService* library);
-  // The subject's tests (by its key); none for no subject.
-  void setSubject(std::optional<std::string> subjectKey);
+  void setReader(LibraryReader* reader);
+  // The subject's tests (by its key); none for no subject. `then` runs when they are in.
+  void setSubject(std::optional<std::string> subjectKey, std::function<void()> then = {});
   const std::optional<std::string>& subjectKey() const { return subjectKey_; }
-  void reload();
+  void reload(std::function<void()> then = {});
 
   const LibraryTestEntry* testAt(int row) const;
   // The key metric of a column as the cell shows it: the number with the locale's decimal mark, "n/a"
@@ -59,13 +62,18 @@ class TestListModel final : public QAbstractTableModel {
   void fetchMore(const QModelIndex& parent) override;
 
  private:
-  bool readPage(int64_t offset, int64_t count, std::vector<LibraryTestEntry>& into);
+  // The query of `count` tests of the subject from `offset`.
+  LibraryTestQuery query(int64_t offset, int64_t count) const;
+  // Replaces the rows by the subject's first `count` tests.
+  void readFromTop(int64_t count, std::function<void()> then);
 
-  LibraryService* library_ = nullptr;
+  LibraryReader* reader_ = nullptr;
   std::optional<std::string> subjectKey_;
   std::vector<std::string> metricKeys_;  // asked for with every test: each key metric and its divisor
   std::vector<LibraryTestEntry> rows_;
   bool complete_ = true;
+  bool fetching_ = false;  // a further page was asked for
+  uint64_t asked_ = 0;     // the latest question; older answers are dropped
   QString error_;
 };
 
