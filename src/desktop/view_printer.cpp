@@ -5,6 +5,7 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QString>
+#include <QTimer>
 
 #include "desktop/message_box.h"
 #include "painting/page_printing.h"
@@ -42,9 +43,16 @@ bool ViewPrinter::print() {
 void ViewPrinter::preview() {
   QPrintPreviewDialog dialog(&printer_, parent_);
   dialog.setWindowTitle(QStringLiteral("Print Preview"));
-  QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
-                   [this](QPrinter* printer) { printTo(*printer); });
+  // Pages that cannot be drawn (no font for their text) are no preview either: the preview closes
+  // and the user is told, as for a print. Its own Print button paints through here too.
+  bool failed = false;
+  QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [this, &dialog, &failed](QPrinter* printer) {
+    if (printTo(*printer) || failed) return;
+    failed = true;
+    QTimer::singleShot(0, &dialog, &QDialog::reject);
+  });
   dialog.exec();
+  if (failed) showMessageBox(parent_, kPrintFailed);
 }
 
 void ViewPrinter::pageSetup() {

@@ -21,7 +21,7 @@ class ViewPrinter {
   // The print dialog, then every page onto the chosen printer or PDF file. False when cancelled or
   // when the pages could not be printed (the user is told).
   bool print();
-  // The preview window with every page.
+  // The preview window with every page; closed with a message when the pages cannot be drawn.
   void preview();
   // The page setup dialog for the printer.
   void pageSetup();

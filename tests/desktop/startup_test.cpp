@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <memory>
@@ -221,16 +222,24 @@ TEST(StartUp, CommandLine) {
 // The real program as a process of its own, in a program folder of its own, driven by the window robot.
 class WindowProcess {
  public:
-  WindowProcess(const testing::TempDir& root, const std::string& robot, const std::vector<std::string>& args)
+  // `settings` ("NAME=value") replace the test's own environment's.
+  WindowProcess(const testing::TempDir& root, const std::string& robot, const std::vector<std::string>& args,
+                const std::vector<std::string>& settings = {})
       : root_(root) {
     std::filesystem::create_directories(root.file("home/config"));
     std::vector<std::string> environment;
+    const auto replaced = [&settings](std::string_view setting) {
+      return std::any_of(settings.begin(), settings.end(), [setting](const std::string& own) {
+        return setting.substr(0, setting.find('=') + 1) == own.substr(0, own.find('=') + 1);
+      });
+    };
     for (char** entry = environ; *entry != nullptr; ++entry) {
       const std::string_view setting(*entry);
       if (!setting.starts_with("HOME=") && !setting.starts_with("XDG_CONFIG_HOME=") &&
-          !setting.starts_with("LD_PRELOAD=") && !setting.starts_with("VELKORA_ROBOT"))
+          !setting.starts_with("LD_PRELOAD=") && !setting.starts_with("VELKORA_ROBOT") && !replaced(setting))
         environment.emplace_back(setting);
     }
+    environment.insert(environment.end(), settings.begin(), settings.end());
     environment.push_back("HOME=" + root.file("home"));
     environment.push_back("XDG_CONFIG_HOME=" + root.file("home/config"));
     environment.push_back("QT_QPA_PLATFORM=offscreen");
@@ -358,6 +367,28 @@ TEST(StartUp, ASignalEndsTheProgramAndKeepsTheTakeForTheNextStart) {
     EXPECT_FALSE(std::filesystem::exists(recoveryNotePath(records.paths)));
     EXPECT_TRUE(app.mainFrame()->openFile(recovered[0]));
     EXPECT_GT(records.store->sampleCount.load(), 300);
+  }
+}
+
+// Print Preview of pages that cannot be drawn (no font for their text) closes with the print's message
+// instead of showing pages without a word on them; with fonts the preview opens.
+TEST(StartUp, PrintPreviewWithoutFontsSaysTheDocumentCouldNotBePrinted) {
+  for (const bool fonts : {true, false}) {
+    testing::TempDir root;
+    std::filesystem::create_directories(root.file("program"));
+    std::filesystem::create_directories(root.file("no-fonts"));
+    std::filesystem::copy_file(VELKORA_PATH, root.file("program/velkora"));
+    saveConfiguration(root.file("program/velkora.cfg"), AppSettings{}, UiFixture::calibratedPlate(), GraphSettings{});
+    const std::string fontconfig = root.file("fonts.conf");
+    testing::writeFile(fontconfig, "<?xml version=\"1.0\"?>\n<fontconfig></fontconfig>\n");
+    std::vector<std::string> settings;
+    if (!fonts) settings = {"FONTCONFIG_FILE=" + fontconfig, "QT_QPA_FONTDIR=" + root.file("no-fonts")};
+    WindowProcess window(root, "preview", {"--simulate=,fast"}, settings);
+    ASSERT_TRUE(window.started());
+    ASSERT_TRUE(window.robotDone(20000)) << fonts << ": " << testing::readFile(root.file("velkora.log"));
+    EXPECT_EQ(testing::readFile(window.markPath()), fonts ? "preview" : "The document could not be printed.");
+    ::kill(window.pid(), SIGTERM);
+    EXPECT_EQ(window.waitForExit(10000), 0);
   }
 }
 

@@ -4,6 +4,8 @@
 //   VELKORA_ROBOT=idle      the main window shows
 //   VELKORA_ROBOT=running   Perform, time 10 s from 0 N: the test runs (STOP shows)
 //   VELKORA_ROBOT=finished  Perform, time 1 s from 0 N: the test has ended (the curve bar shows)
+//   VELKORA_ROBOT=preview   as finished, then File -> Print Preview: the mark holds the text of the
+//                           message box that follows, or "preview" when the preview window opens
 
 #include <QAbstractButton>
 #include <QAction>
@@ -12,12 +14,13 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QTimer>
 #include <QWidget>
 
 namespace {
 
-enum class Stage { FindWindow, OpenPerform, FillPerform, WaitForTest, Done };
+enum class Stage { FindWindow, OpenPerform, FillPerform, WaitForTest, OpenPreview, WaitForPreview, Done };
 
 QWidget* mainWindow() {
   for (QWidget* w : QApplication::topLevelWidgets())
@@ -37,9 +40,25 @@ QAbstractButton* visibleButton(QWidget* parent, const QString& text) {
   return button != nullptr && button->isVisible() ? button : nullptr;
 }
 
-void markDone() {
-  QFile mark(qEnvironmentVariable("VELKORA_ROBOT_MARK"));
-  mark.open(QIODevice::WriteOnly);
+// The mark appears whole: written beside, then renamed.
+void markDone(const QString& text = {}) {
+  const QString path = qEnvironmentVariable("VELKORA_ROBOT_MARK");
+  QFile mark(path + QStringLiteral(".part"));
+  if (!mark.open(QIODevice::WriteOnly)) return;
+  mark.write(text.toUtf8());
+  mark.close();
+  QFile::rename(mark.fileName(), path);
+}
+
+// Triggers the window's action of this text later: a dialog runs its own event loop, which must not
+// run inside this tick.
+bool triggerLater(QWidget* window, const QString& text) {
+  for (QAction* action : window->findChildren<QAction*>()) {
+    if (action->text().remove(QLatin1Char('&')) != text || !action->isEnabled()) continue;
+    QTimer::singleShot(0, action, &QAction::trigger);
+    return true;
+  }
+  return false;
 }
 
 void startRobot() {
@@ -60,13 +79,7 @@ void startRobot() {
         *stage = Stage::OpenPerform;
         return;
       case Stage::OpenPerform:
-        for (QAction* action : window->findChildren<QAction*>()) {
-          if (action->text().remove(QLatin1Char('&')) != QLatin1String("Perform")) continue;
-          // Later: the dialog runs its own event loop, which must not run inside this tick.
-          QTimer::singleShot(0, action, &QAction::trigger);
-          *stage = Stage::FillPerform;
-          return;
-        }
+        if (triggerLater(window, QStringLiteral("Perform"))) *stage = Stage::FillPerform;
         return;
       case Stage::FillPerform: {
         QWidget* dialog = QApplication::activeModalWidget();
@@ -83,8 +96,28 @@ void startRobot() {
         const bool done = task == QLatin1String("running") ? visibleButton(window, QStringLiteral("STOP")) != nullptr
                                                            : visibleButton(window, QStringLiteral("Zoom")) != nullptr;
         if (!done) return;
+        if (task == QLatin1String("preview")) {
+          *stage = Stage::OpenPreview;
+          return;
+        }
         *stage = Stage::Done;
         markDone();
+        return;
+      }
+      case Stage::OpenPreview:
+        if (triggerLater(window, QStringLiteral("Print Preview"))) *stage = Stage::WaitForPreview;
+        return;
+      case Stage::WaitForPreview: {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr) return;
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+          markDone(box->text());
+        } else if (modal->windowTitle() == QLatin1String("Print Preview")) {
+          markDone(QStringLiteral("preview"));
+        } else {
+          return;
+        }
+        *stage = Stage::Done;
         return;
       }
       case Stage::Done:
