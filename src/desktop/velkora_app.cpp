@@ -95,9 +95,9 @@ bool CVelkoraApp::initInstance(const StartOptions& options) {
       *frame_, {records_.paths.libraryPath, defaultLibrary, records_.paths.dataFolder, environment_.recentFilesPath},
       environment_.libraryRetryMs);
   library_->start();
-  // The desktop session may end the program after closing its windows: the configuration is
-  // written then too, and again at the exit itself.
-  connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { writeConfiguration(); });
+  // The desktop session may end the program at a logout without another word: the take and the
+  // configuration are kept as on a termination signal, and the configuration again at the exit itself.
+  connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { saveBeforeTermination(); });
   started_ = true;
   for (const std::string& file : recovered) showMessageBox(frame_.get(), formatMessage(msg::kRecordingRecovered, file));
   if (!options.file.empty()) frame_->openFile(options.file);

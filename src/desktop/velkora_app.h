@@ -45,9 +45,10 @@ class CVelkoraApp final : public QObject {
   void exitInstance();
   // Writes the configuration now (a failed write is silent, as at exit).
   void writeConfiguration();
-  // The program is ended from outside (SIGTERM, SIGINT, SIGHUP): a running test stops as STOP stops
-  // it, an unsaved take goes to a recovery file in the DATA folder (named at the next start), and the
-  // configuration is written. Returns the recovery file's path; empty when nothing needed saving.
+  // The program is ended from outside (SIGTERM, SIGINT, SIGHUP, or a logout the desktop session
+  // announces): a running test stops as STOP stops it, an unsaved take goes to a recovery file in the
+  // DATA folder (named at the next start), and the configuration is written. Returns the recovery
+  // file's path; empty when nothing needed saving. The window stays usable if the session goes on.
   std::string saveBeforeTermination();
 
   CMainFrame* mainFrame() const { return frame_.get(); }

@@ -33,6 +33,7 @@
 #include "desktop/ui_fixture.h"
 #include "desktop/velkora_view.h"
 #include "model/command_ids.h"
+#include "storage/measurement_file.h"
 
 namespace velkora {
 namespace {
@@ -408,6 +409,24 @@ TEST_F(MainFrameTest, ClosingWithUnsavedDataAsksAndEachAnswerDoesWhatItSays) {
   EXPECT_TRUE(std::filesystem::exists(fixture.dataFolder() + "/kept.vkr"));
 
   // Nothing unsaved: no question.
+  frame().show();
+  frame().sendCommand(cmd::kExit);
+  EXPECT_FALSE(frame().isVisible());
+}
+
+// A logout keeps an unsaved take in a recovery file, once; if the session goes on, the window closes
+// later without asking for the take that is kept.
+TEST_F(MainFrameTest, ALogoutKeepsTheUnsavedTakeOnceAndTheWindowGoesOn) {
+  unsavedRecording();
+  std::filesystem::remove(fixture.configPath());
+  const std::string kept = fixture.app->saveBeforeTermination();
+  ASSERT_FALSE(kept.empty());
+  EXPECT_EQ(std::filesystem::path(kept).parent_path(), std::filesystem::path(fixture.dataFolder()));
+  EXPECT_TRUE(std::filesystem::exists(fixture.configPath()));
+  auto take = std::make_unique<MeasurementRecord>();
+  ASSERT_EQ(decodeMeasurement(testing::readFile(kept), *take), DecodeStatus::Ok);
+  EXPECT_EQ(take->sampleCount, 200);
+  EXPECT_TRUE(fixture.app->saveBeforeTermination().empty()) << "the take is kept once";
   frame().show();
   frame().sendCommand(cmd::kExit);
   EXPECT_FALSE(frame().isVisible());
