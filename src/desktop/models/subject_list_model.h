@@ -5,18 +5,16 @@
 // on a server answers later: the rows come when it does, and an answer overtaken by a newer question
 // (the next keystroke) is dropped.
 
-#include <QAbstractTableModel>
 #include <QString>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "desktop/models/paged_list_model.h"
 #include "library/library_records.h"
 
 namespace velkora {
-
-class LibraryReader;
 
 // A name as one line of a list: controls, line and paragraph separators and the invisible format
 // characters (bidirectional controls among them) become spaces; an empty name reads "(no name)".
@@ -25,7 +23,7 @@ QString listedName(const std::string& name);
 // A test time as the lists show it: "2024-05-01 10:23" in local time.
 QString listedDate(int64_t seconds);
 
-class SubjectListModel final : public QAbstractTableModel {
+class SubjectListModel final : public PagedListModel<LibrarySubject> {
   Q_OBJECT
 
  public:
@@ -45,14 +43,9 @@ class SubjectListModel final : public QAbstractTableModel {
   const LibrarySubject* subjectAt(int row) const;
   // The row of a subject by its key among the rows read so far; -1 when it is not there.
   int rowOfKey(const std::string& key) const;
-  // The library's refusal of the latest read, empty when it answered.
-  const QString& error() const { return error_; }
-
-  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-  bool canFetchMore(const QModelIndex& parent) const override;
   void fetchMore(const QModelIndex& parent) override;
 
  private:
@@ -61,11 +54,6 @@ class SubjectListModel final : public QAbstractTableModel {
 
   LibraryReader* reader_ = nullptr;
   std::string search_;
-  std::vector<LibrarySubject> rows_;
-  bool complete_ = true;
-  bool fetching_ = false;  // a further page was asked for
-  uint64_t asked_ = 0;     // the latest question; older answers are dropped
-  QString error_;
 };
 
 }  // namespace velkora

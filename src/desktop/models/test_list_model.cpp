@@ -40,7 +40,7 @@ QString fileName(const std::string& path) {
 
 }  // namespace
 
-TestListModel::TestListModel(QObject* parent) : QAbstractTableModel(parent) {
+TestListModel::TestListModel(QObject* parent) : PagedListModel(parent) {
   for (TestKind kind : {TestKind::Power, TestKind::Force})
     for (const KeyMetric& metric : keyMetrics(kind)) {
       metricKeys_.emplace_back(metric.key);
@@ -70,30 +70,19 @@ void TestListModel::setSubject(std::optional<std::string> subjectKey, std::funct
 }
 
 void TestListModel::reload(std::function<void()> then) {
-  readFromTop(std::max<int64_t>(kPageRows, static_cast<int64_t>(rows_.size())), std::move(then));
+  readFromTop(std::max<int64_t>(kPageRows, static_cast<int64_t>(rows().size())), std::move(then));
 }
 
 void TestListModel::readFromTop(int64_t count, std::function<void()> then) {
-  const uint64_t asked = ++asked_;
-  fetching_ = false;
-  auto page = std::make_shared<std::vector<LibraryTestEntry>>();
-  const auto show = [this, asked, count, page, then = std::move(then)](const LibraryStatus& status) {
-    if (asked != asked_) return;
-    beginResetModel();
-    rows_ = std::move(*page);
-    complete_ = !status.ok() || rows_.size() < static_cast<size_t>(count);
-    error_ = status.ok() ? QString() : QString::fromStdString(status.message);
-    endResetModel();
-    if (then) then();
-  };
-  if (reader_ == nullptr || !subjectKey_) return show(LibraryStatus::success());
-  reader_->read(
-      this, [q = query(0, count), page](LibraryService& library) { return library.tests(q, *page); }, show);
+  ReadRows read;
+  if (subjectKey_)
+    read = [q = query(0, count)](LibraryService& library, std::vector<LibraryTestEntry>& page) {
+      return library.tests(q, page);
+    };
+  replaceRows(reader_, count, std::move(read), std::move(then));
 }
 
-const LibraryTestEntry* TestListModel::testAt(int row) const {
-  return row >= 0 && static_cast<size_t>(row) < rows_.size() ? &rows_[static_cast<size_t>(row)] : nullptr;
-}
+const LibraryTestEntry* TestListModel::testAt(int row) const { return rowAt(row); }
 
 QString TestListModel::metricCell(const LibraryTestEntry& test, int column) const {
   const MetricColumn* c = metricColumn(column);
@@ -116,10 +105,6 @@ QString TestListModel::metricCell(const LibraryTestEntry& test, int column) cons
   char text[64];
   std::snprintf(text, sizeof text, "%.*f", static_cast<int>(metric.decimals), *value);
   return QString::fromLatin1(text);
-}
-
-int TestListModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
 
 int TestListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
@@ -168,35 +153,11 @@ QVariant TestListModel::headerData(int section, Qt::Orientation orientation, int
   }
 }
 
-bool TestListModel::canFetchMore(const QModelIndex& parent) const {
-  return !parent.isValid() && !complete_ && !fetching_;
-}
-
 void TestListModel::fetchMore(const QModelIndex& parent) {
-  if (parent.isValid() || complete_ || fetching_ || reader_ == nullptr || !subjectKey_) return;
-  fetching_ = true;
-  const uint64_t asked = asked_;
-  auto page = std::make_shared<std::vector<LibraryTestEntry>>();
-  reader_->read(
-      this,
-      [q = query(static_cast<int64_t>(rows_.size()), kPageRows), page](LibraryService& library) {
-        return library.tests(q, *page);
-      },
-      [this, asked, page](const LibraryStatus& status) {
-        if (asked != asked_) return;
-        fetching_ = false;
-        if (!status.ok()) {
-          complete_ = true;
-          error_ = QString::fromStdString(status.message);
-          return;
-        }
-        complete_ = page->size() < static_cast<size_t>(kPageRows);
-        if (page->empty()) return;
-        const int first = static_cast<int>(rows_.size());
-        beginInsertRows(QModelIndex(), first, first + static_cast<int>(page->size()) - 1);
-        rows_.insert(rows_.end(), std::make_move_iterator(page->begin()), std::make_move_iterator(page->end()));
-        endInsertRows();
-      });
+  if (!canFetchMore(parent) || !subjectKey_) return;
+  appendPage(reader_, kPageRows,
+             [q = query(static_cast<int64_t>(rows().size()), kPageRows)](
+                 LibraryService& library, std::vector<LibraryTestEntry>& page) { return library.tests(q, page); });
 }
 
 }  // namespace velkora

@@ -5,7 +5,6 @@
 // the latest scan did not find is greyed. Rows are read a page at a time as the list scrolls; a library on
 // a server answers later, and an answer overtaken by a newer question is dropped.
 
-#include <QAbstractTableModel>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -13,13 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "desktop/models/paged_list_model.h"
 #include "library/library_records.h"
 
 namespace velkora {
 
-class LibraryReader;
-
-class TestListModel final : public QAbstractTableModel {
+class TestListModel final : public PagedListModel<LibraryTestEntry> {
   Q_OBJECT
 
  public:
@@ -52,13 +50,9 @@ class TestListModel final : public QAbstractTableModel {
   // The key metric of a column as the cell shows it: the number with the locale's decimal mark, "n/a"
   // when the test does not have it, empty for a column of the other kind.
   QString metricCell(const LibraryTestEntry& test, int column) const;
-  const QString& error() const { return error_; }
-
-  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-  bool canFetchMore(const QModelIndex& parent) const override;
   void fetchMore(const QModelIndex& parent) override;
 
  private:
@@ -70,11 +64,6 @@ class TestListModel final : public QAbstractTableModel {
   LibraryReader* reader_ = nullptr;
   std::optional<std::string> subjectKey_;
   std::vector<std::string> metricKeys_;  // asked for with every test: each key metric and its divisor
-  std::vector<LibraryTestEntry> rows_;
-  bool complete_ = true;
-  bool fetching_ = false;  // a further page was asked for
-  uint64_t asked_ = 0;     // the latest question; older answers are dropped
-  QString error_;
 };
 
 }  // namespace velkora
