@@ -16,6 +16,7 @@
 #include "library/subject_identity.h"
 #include "reports/test_metrics.h"
 #include "support/measurement_files.h"
+#include "support/synthetic_library.h"
 
 namespace {
 
@@ -37,18 +38,6 @@ std::string scratchFolder() {
   return tmpl;
 }
 
-std::string subjectName(int k) {
-  static const char* first[] = {"Anna", "Bert",  "Carla", "Dmitri", "Elena", "Felix", "Greta", "Hannes",
-                                "Ines", "Jonas", "Katja", "Lukas",  "Maja",  "Nils",  "Olga",  "Pavel",
-                                "Rosa", "Sven",  "Tanja", "Uwe",    "Vera",  "Wim",   "Xenia", "Yusuf",
-                                "Zoë",  "Åsa",   "Émile", "Jürgen", "Łucja", "Σοφία"};
-  static const char* last[] = {"Meier",   "Novak",  "Horvat", "Schmidt", "Berg",   "Costa",    "Dahl",   "Eriksen",
-                               "Fischer", "Garcia", "Hansen", "Ivanova", "Jensen", "Kovač",    "Larsen", "Müller",
-                               "Nowak",   "Olsen",  "Petrov", "Quinn",   "Rossi",  "Sørensen", "Tanaka", "Urban",
-                               "Varga",   "Weber",  "Young",  "Zeller",  "Öztürk", "Ångström"};
-  return std::string(first[k % 30]) + " " + last[(k / 30) % 30] + (k >= 900 ? " " + std::to_string(k / 900) : "");
-}
-
 // 10,000 files of five seconds, half power and half force, over 500 subjects, generated once.
 const std::string& scanFolder() {
   static const std::string folder = [] {
@@ -57,7 +46,7 @@ const std::string& scanFolder() {
       const std::string sub = dir + "/DATA/" + std::to_string(k / 1000);
       if (k % 1000 == 0) fs::create_directories(sub);
       testing::GeneratedTest test;
-      test.name = subjectName(k % 500);
+      test.name = testing::syntheticSubjectName(k % 500);
       test.kind = k % 2 == 0 ? TestKind::Power : TestKind::Force;
       test.testTime = 1700000000 + k * 3600;
       test.mass = 55.0 + k % 40;
@@ -118,33 +107,7 @@ const std::string& queryLibrary() {
     for (int first = 0; first < kQueryTests; first += perBatch) {
       const LibraryStatus status = backend.writeTransaction([&] {
         for (int k = first; k < first + perBatch; ++k) {
-          LibraryTest test;
-          const int subject = k % kQuerySubjects;
-          test.kind = k % 3 == 0 ? TestKind::Force : TestKind::Power;
-          test.path = dir + "/DATA/" + std::to_string(subject) + "/" + std::to_string(k) +
-                      (test.kind == TestKind::Power ? ".tsr" : ".vkr");
-          test.stamp = {40000 + k % 1000, 1700000000LL * 1000000000 + k};
-          test.contentHash = std::string(48, 'f') + std::to_string(1000000000000000 + k);
-          test.testTime = 1650000000 + static_cast<int64_t>(k / kQuerySubjects) * 1300000 + subject * 60;
-          test.sampleCount = 5000;
-          test.bodyWeight = 60.0f + static_cast<float>(subject % 40);
-          test.subject.name = subjectName(subject);
-          test.subject.weight = 60 + subject % 40;
-          test.subject.height = 160 + subject % 40;
-          test.subjectKey = subjectKey(test.subject.name);
-          if (test.kind == TestKind::Power) {
-            for (std::string_view key : powerMetricKeys())
-              test.metrics.push_back({std::string(key), key == "jumpType" ? MetricFormat::Text : MetricFormat::Fixed2,
-                                      key == "jumpType" ? std::nullopt : std::optional<double>(20.0 + (k % 997) * 0.01),
-                                      key == "jumpType" ? std::optional<std::string>("CMJ") : std::nullopt});
-          } else {
-            for (std::string_view key : forceMetricKeys())
-              test.metrics.push_back({std::string(key), MetricFormat::Fixed1, 800.0 + k % 400, std::nullopt});
-            for (int rep = 1; rep <= 3; ++rep)
-              for (std::string_view key : repetitionMetricKeys())
-                test.metrics.push_back({"rep" + std::to_string(rep) + "." + std::string(key), MetricFormat::Fixed1,
-                                        700.0 + k % 300, std::nullopt});
-          }
+          const LibraryTest test = testing::syntheticLibraryTest(k, kQuerySubjects, dir + "/DATA");
           int64_t id = 0;
           if (LibraryStatus s = backend.upsertTest(test, id); !s.ok()) return s;
         }
@@ -189,7 +152,7 @@ BENCHMARK(BM_SubjectSearchPerKeystroke)->DenseRange(0, 5)->Unit(benchmark::kMill
 void BM_OneSubjectsHistory(benchmark::State& state) {
   auto library = open(queryLibrary());
   LibraryTestQuery query;
-  query.subjectKey = subjectKey(subjectName(1234));
+  query.subjectKey = subjectKey(testing::syntheticSubjectName(1234));
   query.newestFirst = true;
   for (TestKind kind : {TestKind::Power, TestKind::Force})
     for (const KeyMetric& m : keyMetrics(kind)) {
@@ -206,7 +169,7 @@ BENCHMARK(BM_OneSubjectsHistory)->Unit(benchmark::kMillisecond);
 
 void BM_OneTrend(benchmark::State& state) {
   auto library = open(queryLibrary());
-  const std::string name = subjectName(1234);
+  const std::string name = testing::syntheticSubjectName(1234);
   for (auto _ : state) {
     std::vector<LibraryTrendPoint> points;
     if (!library->trend(name, "jumpHeightTakeoffVelocity_cm", points).ok() || points.empty())

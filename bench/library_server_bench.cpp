@@ -21,6 +21,7 @@
 #include "library/library_service.h"
 #include "library/metric_catalog.h"
 #include "library/subject_identity.h"
+#include "support/synthetic_library.h"
 
 namespace {
 
@@ -34,18 +35,6 @@ class NoMessages final : public MessageSink {
  public:
   void showMessage(std::string_view) override {}
 };
-
-std::string subjectName(int k) {
-  static const char* first[] = {"Anna", "Bert",  "Carla", "Dmitri", "Elena", "Felix", "Greta", "Hannes",
-                                "Ines", "Jonas", "Katja", "Lukas",  "Maja",  "Nils",  "Olga",  "Pavel",
-                                "Rosa", "Sven",  "Tanja", "Uwe",    "Vera",  "Wim",   "Xenia", "Yusuf",
-                                "Zoë",  "Åsa",   "Émile", "Jürgen", "Łucja", "Σοφία"};
-  static const char* last[] = {"Meier",   "Novak",  "Horvat", "Schmidt", "Berg",   "Costa",    "Dahl",   "Eriksen",
-                               "Fischer", "Garcia", "Hansen", "Ivanova", "Jensen", "Kovač",    "Larsen", "Müller",
-                               "Nowak",   "Olsen",  "Petrov", "Quinn",   "Rossi",  "Sørensen", "Tanaka", "Urban",
-                               "Varga",   "Weber",  "Young",  "Zeller",  "Öztürk", "Ångström"};
-  return std::string(first[k % 30]) + " " + last[(k / 30) % 30] + (k >= 900 ? " " + std::to_string(k / 900) : "");
-}
 
 std::string serverUri() {
   const char* uri = std::getenv("VELKORA_TEST_POSTGRES");
@@ -151,7 +140,7 @@ const std::string& benchLibrary() {
     PQclear(copy);
     std::string rows;
     for (int k = 0; k < kSubjects; ++k) {
-      const std::string name = subjectName(k);
+      const std::string name = testing::syntheticSubjectName(k);
       rows += subjectKey(name) + "\t" + name + "\t0\n";
     }
     if (PQputCopyData(conn, rows.data(), static_cast<int>(rows.size())) != 1 || PQputCopyEnd(conn, nullptr) != 1)
@@ -248,7 +237,7 @@ BENCHMARK(BM_ServerSubjectSearchPerKeystroke)
 void BM_ServerOneSubjectsHistory(benchmark::State& state) {
   LibraryService& service = library();
   LibraryTestQuery query;
-  query.subjectKey = subjectKey(subjectName(12345));
+  query.subjectKey = subjectKey(testing::syntheticSubjectName(12345));
   query.newestFirst = true;
   for (TestKind kind : {TestKind::Power, TestKind::Force})
     for (const KeyMetric& m : keyMetrics(kind)) {
@@ -264,7 +253,7 @@ BENCHMARK(BM_ServerOneSubjectsHistory)->Unit(benchmark::kMillisecond)->UseRealTi
 
 void BM_ServerOneTrend(benchmark::State& state) {
   LibraryService& service = library();
-  const std::string name = subjectName(12345);
+  const std::string name = testing::syntheticSubjectName(12345);
   size_t points = 0;
   for (auto _ : state) {
     std::vector<LibraryTrendPoint> trend;

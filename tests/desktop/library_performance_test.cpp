@@ -12,8 +12,8 @@
 #include <string>
 
 #include "desktop/library/desktop_library.h"
-#include "desktop/library/window_library.h"
 #include "desktop/library/library_window.h"
+#include "desktop/library/window_library.h"
 #include "desktop/main_frame.h"
 #include "desktop/models/subject_list_model.h"
 #include "desktop/models/test_list_model.h"
@@ -22,6 +22,7 @@
 #include "library/subject_identity.h"
 #include "model/command_ids.h"
 #include "reports/test_metrics.h"
+#include "support/synthetic_library.h"
 
 namespace velkora {
 namespace {
@@ -33,18 +34,6 @@ class NoMessages final : public MessageSink {
  public:
   void showMessage(std::string_view) override {}
 };
-
-std::string subjectName(int k) {
-  static const char* first[] = {"Anna", "Bert",  "Carla", "Dmitri", "Elena", "Felix", "Greta", "Hannes",
-                                "Ines", "Jonas", "Katja", "Lukas",  "Maja",  "Nils",  "Olga",  "Pavel",
-                                "Rosa", "Sven",  "Tanja", "Uwe",    "Vera",  "Wim",   "Xenia", "Yusuf",
-                                "Zoë",  "Åsa",   "Émile", "Jürgen", "Łucja", "Σοφία"};
-  static const char* last[] = {"Meier",   "Novak",  "Horvat", "Schmidt", "Berg",   "Costa",    "Dahl",   "Eriksen",
-                               "Fischer", "Garcia", "Hansen", "Ivanova", "Jensen", "Kovač",    "Larsen", "Müller",
-                               "Nowak",   "Olsen",  "Petrov", "Quinn",   "Rossi",  "Sørensen", "Tanaka", "Urban",
-                               "Varga",   "Weber",  "Young",  "Zeller",  "Öztürk", "Ångström"};
-  return std::string(first[k % 30]) + " " + last[(k / 30) % 30] + (k >= 900 ? " " + std::to_string(k / 900) : "");
-}
 
 // 50 tests per subject over two years, a third of them force tests with three repetitions, every
 // metric stored; the files are named in a folder the start-up scan does not look at.
@@ -58,31 +47,7 @@ void makeLibrary(const std::string& location, const std::string& folder) {
   for (int first = 0; first < kTests; first += perBatch) {
     const LibraryStatus written = backend.writeTransaction([&] {
       for (int k = first; k < first + perBatch; ++k) {
-        LibraryTest test;
-        const int subject = k % kSubjects;
-        test.kind = k % 3 == 0 ? TestKind::Force : TestKind::Power;
-        test.path = folder + "/" + std::to_string(subject) + "/" + std::to_string(k) +
-                    (test.kind == TestKind::Power ? ".tsr" : ".vkr");
-        test.stamp = {40000 + k % 1000, 1700000000LL * 1000000000 + k};
-        test.contentHash = std::string(48, 'f') + std::to_string(1000000000000000 + k);
-        test.testTime = 1650000000 + static_cast<int64_t>(k / kSubjects) * 1300000 + subject * 60;
-        test.sampleCount = 5000;
-        test.bodyWeight = 60.0f + static_cast<float>(subject % 40);
-        test.subject.name = subjectName(subject);
-        test.subjectKey = subjectKey(test.subject.name);
-        if (test.kind == TestKind::Power) {
-          for (std::string_view key : powerMetricKeys())
-            test.metrics.push_back({std::string(key), key == "jumpType" ? MetricFormat::Text : MetricFormat::Fixed2,
-                                    key == "jumpType" ? std::nullopt : std::optional<double>(20.0 + (k % 997) * 0.01),
-                                    key == "jumpType" ? std::optional<std::string>("CMJ") : std::nullopt});
-        } else {
-          for (std::string_view key : forceMetricKeys())
-            test.metrics.push_back({std::string(key), MetricFormat::Fixed1, 800.0 + k % 400, std::nullopt});
-          for (int rep = 1; rep <= 3; ++rep)
-            for (std::string_view key : repetitionMetricKeys())
-              test.metrics.push_back({"rep" + std::to_string(rep) + "." + std::string(key), MetricFormat::Fixed1,
-                                      700.0 + k % 300, std::nullopt});
-        }
+        const LibraryTest test = testing::syntheticLibraryTest(k, kSubjects, folder);
         int64_t id = 0;
         if (LibraryStatus s = backend.upsertTest(test, id); !s.ok()) return s;
       }
