@@ -206,23 +206,6 @@ TEST_F(LibraryCommand, TrendOldestFirstWithTheBestMarked) {
   EXPECT_NE(r.err.find("no subject named Nobody"), std::string::npos) << r.err;
 }
 
-TEST_F(LibraryCommand, EverySubcommandsHelpListsItsOptions) {
-  const std::vector<std::pair<std::string, std::vector<std::string>>> subcommands = {
-      {"scan", {"DIR", "--library LOCATION"}},
-      {"subjects", {"--csv", "--library LOCATION"}},
-      {"tests", {"--subject NAME", "--kind force|power", "--since DATE", "--csv", "--library LOCATION"}},
-      {"trend", {"--subject NAME", "--metric KEY", "--csv", "--output OUT.png|OUT.svg|OUT.pdf", "--library LOCATION"}},
-      {"compare", {"FILE", "--output OUT.png|OUT.svg|OUT.pdf"}},
-      {"sync", {"--library LOCATION"}},
-  };
-  for (const auto& [name, options] : subcommands) {
-    const CliResult r = testing::runCommandLine({"library", name, "--help"});
-    EXPECT_EQ(r.code, kExitOk) << name;
-    EXPECT_NE(r.out.find("Usage: velkora-cli library " + name), std::string::npos) << r.out;
-    for (const std::string& option : options) EXPECT_NE(r.out.find(option), std::string::npos) << name << " " << option;
-  }
-}
-
 TEST_F(LibraryCommand, CommandLinesThatAreRefused) {
   const std::vector<std::vector<std::string>> usage = {
       {"library"},

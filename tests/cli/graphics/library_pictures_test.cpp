@@ -124,15 +124,6 @@ TEST_F(LibraryPictures, ComparePictureDrawsTheTestsAligned) {
   });
   EXPECT_TRUE(picture == expected.convertToFormat(picture.format()));
 
-  // Each test's colour is in the picture.
-  for (size_t k = 0; k < files.size(); ++k) {
-    const QColor color(kCompareColors[k].red, kCompareColors[k].green, kCompareColors[k].blue);
-    int found = 0;
-    for (int y = 0; y < picture.height(); ++y)
-      for (int x = 0; x < picture.width(); ++x) found += picture.pixelColor(x, y) == color;
-    EXPECT_GT(found, 200) << k;
-  }
-
   // The output may not be one of the files compared.
   const CliResult same =
       velkora::testing::runCommandLine({"library", "compare", jumps_[0], push_, "--output", jumps_[0]});
