@@ -1,6 +1,6 @@
 #pragma once
-// How velkora-cli library prints: dates in ISO 8601 local time, CSV cells quoted as RFC 4180 says (as
-// the metrics command does), numbers in the C locale, and columns padded for reading.
+// How velkora-cli library (and metrics, for its CSV) prints: dates in ISO 8601 local time, CSV cells
+// quoted as RFC 4180 says, numbers in the C locale, and columns padded for reading.
 
 #include <cstdint>
 #include <string>

@@ -10,24 +10,11 @@
 #include "cli/cli_command.h"
 #include "cli/cli_files.h"
 #include "cli/cli_options.h"
+#include "cli/library_text.h"
 #include "reports/test_metrics.h"
 
 namespace velkora::cli {
 namespace {
-
-// One CSV cell: quoted when it holds a comma, a double quote or a line break, inner quotes doubled.
-void appendCsvCell(std::string& out, std::string_view text) {
-  if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
-    out.append(text);
-    return;
-  }
-  out += '"';
-  for (char c : text) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  out += '"';
-}
 
 std::string csvHeader() {
   std::string line = "file,kind";
@@ -89,7 +76,7 @@ int MetricsCommand::run(CliIo& io, SharedRecords& records) {
     std::optional<TestMetrics> metrics;
     if (loaded) metrics = computeTestMetrics(store, store.testKind);
     if (csv_) {
-      appendCsvCell(text, path);
+      text += csvField(path);
       text += ',';
       text += loaded ? testKindName(metrics->kind) : "error";
       const bool power = loaded && metrics->kind == TestKind::Power;

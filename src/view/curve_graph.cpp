@@ -303,7 +303,9 @@ CurveScales drawCurveGraph(DeviceContext& dc, const Rect& area, const Measuremen
   dc.text(paper ? Rect{c - 300, b + 60, c + 200, b + 20} : Rect{c - 60, b - 35, c + 40, b - 15},
           graphParameterTitle(axis2.parameter), TextAlign::Center);
 
-  if (phases) drawPhaseLines(dc, scales, map, marks, paper);
+  // A recording that ends in the air has no landing to end: its flight is shaded to the last sample,
+  // with no line there.
+  if (phases) drawPhaseLines(dc, scales, map, std::span(marks).first(p.touchDown >= 0 ? 6 : 5), paper);
 
   // A running test draws up to the published samples while the time axis spans the whole test.
   const int32_t last = view.live ? std::min(view.publishedCount - 1, e) : e;

@@ -574,6 +574,24 @@ TEST(CurveGraph, PhasesOfAJumpInsideTheWindow) {
   RecordingDeviceContext dc;
   drawCurveGraph(dc, kPlot, *store, settings, windowView(0, 4999));
   EXPECT_TRUE(dc.ofKind(DrawCall::Kind::FillRect).empty());
+
+  // A recording that ends in the air: the flight is shaded to the last sample, with no "End" line there.
+  testing::DesignedJump cut;
+  cut.samples = 3000;
+  auto inAir = testing::designedStore(cut);
+  computeJumpResults(*inAir);
+  ASSERT_TRUE(inAir->jump.hasModel);
+  ASSERT_LT(inAir->jump.phases.touchDown, 0);
+  RecordingDeviceContext air;
+  CurveGraphView view = windowView(0, 2999);
+  view.showPhases = true;
+  view.publishedCount = 3000;
+  drawCurveGraph(air, kPlot, *inAir, settings, view);
+  std::vector<std::string> drawnLabels;
+  for (const std::string& text : air.texts())
+    if (labels.count(text) == 1) drawnLabels.push_back(text);
+  EXPECT_EQ(drawnLabels, (std::vector<std::string>{"Onset", "Brake", "Push", "Take-off"}));
+  EXPECT_EQ(air.ofKind(DrawCall::Kind::FillRect).size(), 4u);
 }
 
 }  // namespace
