@@ -115,7 +115,7 @@ LibraryStatus writeNewFile(const std::string& folder, const std::string& name, c
 }  // namespace
 
 std::string testsWaitingText(int64_t waiting) {
-  return std::to_string(waiting) + (waiting == 1 ? " test waiting" : " tests waiting");
+  return std::to_string(waiting) + " tests waiting";
 }
 
 std::string libraryStatusText(bool online, int64_t waiting) {
@@ -261,7 +261,17 @@ LibraryIndexResult LibrarySession::indexFile(const std::string& path, std::optio
   LibraryStatus outboxStatus;
   LibraryOutboxStore* box = outbox(outboxStatus, false);
   int64_t waiting = 0;
-  if (box != nullptr && box->outboxCount(described_, waiting).ok() && waiting > 0) waiting = sendOutbox().waiting;
+  if (box != nullptr && box->outboxCount(described_, waiting).ok() && waiting > 0) {
+    const LibrarySendResult sent = sendOutbox();
+    waiting = sent.waiting;
+    // A server that refuses what waits (a reader's write, a test it will not take) would refuse this one
+    // too, and it would wait behind them for good: said now, never taken for queued.
+    if (waiting > 0 && !sent.status.ok() && sent.status.kind != LibraryErrorKind::Unreachable) {
+      LibraryIndexResult result;
+      result.status = sent.status;
+      return result;
+    }
+  }
   if (waiting == 0) {
     if (ensureService()) {
       LibraryIndexResult result = service_->indexBytes(local, bytes, stamp, kind);

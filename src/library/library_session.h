@@ -39,7 +39,7 @@ struct LibrarySendResult {
 // waiting to be sent" while some wait, nothing otherwise.
 std::string libraryStatusText(bool online, int64_t waiting);
 
-// "N tests waiting" ("1 test waiting").
+// "N tests waiting" for every N, 1 and 0 included: scripts read this text.
 std::string testsWaitingText(int64_t waiting);
 
 class LibrarySession {

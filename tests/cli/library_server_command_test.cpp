@@ -51,7 +51,7 @@ TEST_F(LibraryServerCommands, WithTheServerOutOfReachTestsWaitAndSyncSaysHowMany
   ASSERT_EQ(r.code, kExitOk) << r.err;
   EXPECT_TRUE(fs::exists(jump)) << "the file is saved";
   EXPECT_NE(r.err.find("cannot be reached; the test waits in the outbox"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("(1 test waiting)"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("(1 tests waiting)"), std::string::npos) << r.err;
   EXPECT_EQ(r.err.find("Secret-Pa55"), std::string::npos) << r.err;
 
   struct Step {
@@ -60,8 +60,8 @@ TEST_F(LibraryServerCommands, WithTheServerOutOfReachTestsWaitAndSyncSaysHowMany
     std::string out;
   };
   const Step steps[] = {
-      {{"library", "sync", "--library", server}, kExitFailure, "1 test waiting\n"},
-      {{"library", "sync"}, kExitFailure, "1 test waiting\n"},  // every server's tests, from the default file
+      {{"library", "sync", "--library", server}, kExitFailure, "1 tests waiting\n"},
+      {{"library", "sync"}, kExitFailure, "1 tests waiting\n"},  // every server's tests, from the default file
       {{"library", "tests", "--library", server}, kExitFailure, ""},
   };
   for (const Step& step : steps) {
@@ -142,6 +142,23 @@ TEST_F(LibraryServerCommands, SyncSendsWhatWaitsAndAReadersRecordAndScanAreRefus
   EXPECT_NE(r.err.find("may only read it"), std::string::npos) << r.err;
   r = run({"library", "sync"});
   EXPECT_EQ(r.out, "0 tests waiting\n") << "a refused test never waits";
+  // Nor behind a test the reader queued while the server was away, which the server refuses as well.
+  {
+    std::unique_ptr<LibraryOutboxStore> box = makeSqliteOutboxStore(records_->paths.libraryPath);
+    ASSERT_TRUE(box->open().ok());
+    OutboxItem item;
+    item.server = withoutPassword(reader);
+    item.path = data_ + "/c.tsr";
+    item.bytes = testing::generatedMeasurementBytes({"Subject c.tsr", TestKind::Power});
+    item.contentHash = contentHash(item.bytes);
+    int64_t id = 0;
+    ASSERT_TRUE(box->enqueue(item, id).ok());
+  }
+  r = run({"record", "--power", "2", kJump, "--output", jump, "--library", reader});
+  EXPECT_EQ(r.code, kExitFailure);
+  EXPECT_NE(r.err.find("may only read it"), std::string::npos) << r.err;
+  r = run({"library", "sync", "--library", reader});
+  EXPECT_EQ(r.out, "1 tests waiting\n") << "the one queued before, not the new one";
   EXPECT_EQ(testing::sqlOnServer(server, "SELECT count(*) FROM velkora.tests"), "2");
   testing::dropTestDatabase(server);
 }

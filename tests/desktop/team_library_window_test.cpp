@@ -160,7 +160,7 @@ TEST(TeamLibraryWindow, ATestSavedWhileTheServerIsDownWaitsAndArrivesOnceWhenItI
   ASSERT_TRUE(server.stop());
   LoopGaps gaps;
   ASSERT_TRUE(saveAs(f, f.dataFolder() + "/bea.tsr", "Bea Lind"));
-  ASSERT_TRUE(waitUntil([&] { return statusOf(f) == "Library offline \u2013 1 test waiting"; }, 10000))
+  ASSERT_TRUE(waitUntil([&] { return statusOf(f) == "Library offline \u2013 1 tests waiting"; }, 10000))
       << statusOf(f).toStdString();
   EXPECT_EQ(library.waiting(), 1);
   EXPECT_FALSE(library.online());
@@ -172,7 +172,7 @@ TEST(TeamLibraryWindow, ATestSavedWhileTheServerIsDownWaitsAndArrivesOnceWhenItI
       << window.statusNote()->text().toStdString();
   // A few retries go by while nothing answers.
   QTest::qWait(1000);
-  EXPECT_EQ(statusOf(f), "Library offline \u2013 1 test waiting");
+  EXPECT_EQ(statusOf(f), "Library offline \u2013 1 tests waiting");
   EXPECT_LT(gaps.longest(), 500) << "the window kept answering";
   std::printf("longest event-loop pause with the server down: %lld ms\n", static_cast<long long>(gaps.longest()));
 

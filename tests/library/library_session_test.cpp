@@ -190,7 +190,7 @@ TEST(LibrarySession, AServerStoppedDuringAnUploadLosesNothingAndTakesEverythingO
   PQfinish(blocker);
   EXPECT_EQ(interrupted.outcome, IndexOutcome::Queued) << interrupted.status.message;
   EXPECT_FALSE(session->online());
-  EXPECT_EQ(session->statusText(), "Library offline \u2013 1 test waiting");
+  EXPECT_EQ(session->statusText(), "Library offline \u2013 1 tests waiting");
 
   // While it is down: a new test, and the first one saved again (a test sent twice).
   EXPECT_EQ(session->indexFile(files[2]).outcome, IndexOutcome::Queued);

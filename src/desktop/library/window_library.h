@@ -71,7 +71,7 @@ class WindowLibrary final : public QObject, public LibraryReader {
   // A server: whether it answered the latest call, and the tests waiting for it in the outbox.
   bool online() const { return online_; }
   int64_t waiting() const { return waiting_; }
-  // "Library offline – 2 tests waiting", "1 test waiting to be sent", or nothing (a library file, all sent).
+  // "Library offline – 2 tests waiting", "1 tests waiting to be sent", or nothing (a library file, all sent).
   QString statusText() const;
 
   void read(QObject* context, Work work, Done done) override;
