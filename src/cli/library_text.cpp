@@ -4,6 +4,8 @@
 #include <cmath>
 #include <ctime>
 
+#include "model/utf8.h"
+
 namespace velkora::cli {
 namespace {
 
@@ -85,12 +87,7 @@ std::string formatFixed(double value, int32_t decimals) {
   return formatted;
 }
 
-size_t displayWidth(std::string_view utf8) {
-  size_t width = 0;
-  for (char c : utf8)
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++width;
-  return width;
-}
+size_t displayWidth(std::string_view utf8) { return static_cast<size_t>(utf8Length(utf8)); }
 
 std::string padded(std::string_view text, size_t width) {
   std::string out(text);

@@ -1207,7 +1207,7 @@ LibraryStatus PostgresBackend::listTests(const LibraryTestQuery& query, std::vec
       if (LibraryStatus s = loadKeys(); !s.ok()) return s;  // keys other programs added since
       for (size_t k = 0; k < keys.size(); ++k) keys[k] = knownKeyId(query.metricKeys[k]);
     }
-    std::unordered_map<int64_t, size_t> rowOf, columnOf;
+    std::unordered_map<int64_t, size_t> rowOf;
     std::string ids = "{", keyIds = "{";
     for (size_t t = 0; t < tests.size(); ++t) {
       tests[t].metrics.assign(keys.size(), std::nullopt);

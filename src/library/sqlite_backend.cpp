@@ -606,10 +606,13 @@ LibraryStatus SqliteBackend::keyId(const StoredMetric& metric, int64_t& id) {
   std::optional<int64_t> known;
   if (LibraryStatus s = lookUpKeyId(metric.key, known); !s.ok()) return s;
   // A key not yet known, or one whose format this program writes differently: the program's format holds.
-  auto format = pendingKeyFormats_.find(metric.key);
-  if (format == pendingKeyFormats_.end()) format = keyFormats_.find(metric.key);
-  const bool written = format != pendingKeyFormats_.end() && format != keyFormats_.end();
-  if (!known || !written || format->second != metric.format) {
+  const MetricFormat* written = nullptr;
+  if (auto pending = pendingKeyFormats_.find(metric.key); pending != pendingKeyFormats_.end()) {
+    written = &pending->second;
+  } else if (auto committed = keyFormats_.find(metric.key); committed != keyFormats_.end()) {
+    written = &committed->second;
+  }
+  if (!known || written == nullptr || *written != metric.format) {
     {
       Use use(statement(kInsertKey));
       const int rc = use.bind(1, std::string_view(metric.key)).bind(2, static_cast<int64_t>(metric.format)).step();
