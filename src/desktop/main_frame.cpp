@@ -17,6 +17,7 @@
 
 #include "acquisition/power_exercise.h"
 #include "app/measurement_use_cases.h"
+#include "app/recovery.h"
 #include "desktop/command_table.h"
 #include "desktop/dialog_bar.h"
 #include "desktop/dialogs/about_dlg.h"
@@ -353,7 +354,7 @@ void CMainFrame::fillList(int32_t controlId, const std::vector<std::string_view>
 }
 
 void CMainFrame::askToSaveUnsaved() {
-  if (records_.store.saved.load(std::memory_order_acquire) != 0) return;
+  if (!hasUnsavedTake(records_.store)) return;
   if (askQuestion(this, msg::kDataNotSaved) == Answer::Yes) save();
 }
 
@@ -384,7 +385,7 @@ bool CMainFrame::openFile(const std::string& path) {
     return false;
   }
   records_.store.recordingAvailable.store(1, std::memory_order_release);
-  recentFiles_.add(QString::fromStdString(path));
+  recentFiles_.add(path);
   rebuildRecentFileMenu();
   // The loaded recording is always shown first as the whole curve graph.
   sendCommand(cmd::kResetView);
@@ -428,9 +429,7 @@ void CMainFrame::rebuildRecentFileMenu() {
     auto* act = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(file), this);
     act->setStatusTip(QStringLiteral("Open this document"));
     connect(act, &QAction::triggered, this, [this, file] {
-      askToSaveUnsaved();
-      records_.paths.currentFilePath.clear();
-      if (!openFile(file) && !QFileInfo::exists(file)) {
+      if (!openChosenFile(toStdString(file)) && !QFileInfo::exists(file)) {
         recentFiles_.remove(file);
         rebuildRecentFileMenu();
       }
@@ -470,7 +469,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
   // reader no longer writes it.
   if (testRunning()) sendCommand(cmd::kStop);
   // Closing would lose an unsaved recording: ask, and stay open unless it was saved or let go.
-  if (records_.store.saved.load(std::memory_order_acquire) == 0) {
+  if (hasUnsavedTake(records_.store)) {
     switch (askQuestion(this, msg::kDataNotSaved, true)) {
       case Answer::Yes:
         if (!save()) {

@@ -2,6 +2,8 @@
 
 #include <QSettings>
 
+#include "model/utf8.h"
+
 namespace velkora {
 namespace {
 
@@ -27,6 +29,10 @@ void RecentFileList::add(const QString& path) {
   files_.prepend(path);
   while (files_.size() > kRecentFileCount) files_.removeLast();
   save();
+}
+
+void RecentFileList::add(const std::string& path) {
+  if (isWellFormedUtf8(path)) add(QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())));
 }
 
 void RecentFileList::remove(const QString& path) {

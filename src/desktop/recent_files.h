@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <string>
 
 namespace velkora {
 
@@ -16,6 +17,9 @@ class RecentFileList {
 
   const QStringList& files() const { return files_; }
   void add(const QString& path);
+  // A name whose bytes are not UTF-8 is not listed: a QString cannot carry it back as it was, so it
+  // could not be opened from the list.
+  void add(const std::string& path);
   void remove(const QString& path);
 
  private:

@@ -6,6 +6,7 @@
 #include <clocale>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 
 #include "app/recovery.h"
 #include "desktop/jump_feedback.h"
@@ -69,7 +70,7 @@ bool CVelkoraApp::initInstance(const StartOptions& options) {
 
   // Takes saved on the way out of the last run: listed under File, and named once the window shows.
   const std::vector<std::string> recovered = takeRecoveredFiles(records_.paths);
-  for (const std::string& file : recovered) recentFiles_->add(QString::fromStdString(file));
+  for (const std::string& file : recovered) recentFiles_->add(file);
 
   frame_ = std::make_unique<CMainFrame>(records_, *recentFiles_);
   frame_->setStartSound([this] { playStartSound(); });
@@ -99,7 +100,9 @@ bool CVelkoraApp::initInstance(const StartOptions& options) {
   // configuration are kept as on a termination signal, and the configuration again at the exit itself.
   connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { saveBeforeTermination(); });
   started_ = true;
-  for (const std::string& file : recovered) showMessageBox(frame_.get(), formatMessage(msg::kRecordingRecovered, file));
+  for (const std::string& file : recovered)
+    showMessageBox(frame_.get(),
+                   formatMessage(msg::kRecordingRecovered, std::filesystem::path(file).filename().string()));
   if (!options.file.empty()) frame_->openFile(options.file);
   return true;
 }

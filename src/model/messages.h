@@ -30,7 +30,8 @@ inline constexpr std::string_view kEnterNoMoreThan = "Please enter no more than 
 inline constexpr std::string_view kMaximumAboveMinimum = "The maximum must be greater than the minimum.";
 // The Help command when no copy of the user guide is found.
 inline constexpr std::string_view kUserGuideMissing = "The user guide was not found.";
-// At the start after a take was saved on the program's way out; %1 is the recovery file's path.
+// At the start after a take was saved on the program's way out; %1 is the recovery file's name (it
+// lies in the DATA folder and is listed under File).
 inline constexpr std::string_view kRecordingRecovered = "A recording was recovered: %1";
 }  // namespace msg
 

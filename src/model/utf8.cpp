@@ -51,6 +51,16 @@ void appendUtf8(std::string& out, char32_t c) {
   }
 }
 
+bool isWellFormedUtf8(std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    char32_t c = 0;
+    const size_t length = decodeUtf8(text.substr(i), c);
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
+}
+
 int32_t utf8Length(std::string_view text) {
   int32_t count = 0;
   for (size_t i = 0; i < text.size(); ++count) {

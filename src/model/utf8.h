@@ -18,6 +18,9 @@ size_t decodeUtf8(std::string_view text, char32_t& codePoint);
 // Appends the UTF-8 form of a code point (the caller passes a valid one).
 void appendUtf8(std::string& out, char32_t codePoint);
 
+// Whether every byte of `text` belongs to a well-formed UTF-8 sequence.
+bool isWellFormedUtf8(std::string_view text);
+
 // Characters (code points) of UTF-8 text; every byte that starts no well-formed sequence counts one.
 int32_t utf8Length(std::string_view text);
 

@@ -6,6 +6,9 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -143,6 +146,13 @@ TEST(StartUp, AFileOnTheCommandLineIsOpenedAsItsKindAndABadOneLeavesTheProgramEm
     f.records.store->testKind = TestKind::Force;
     EXPECT_TRUE(f.app->mainFrame()->openFile(options.file)) << name;
     EXPECT_EQ(f.records.store->testKind, TestKind::Power) << name;
+    // The recent files list only names that open from there: none whose bytes a QString would change.
+    for (QAction* item : f.app->mainFrame()->menuBar()->actions()[0]->menu()->actions()) {
+      const QString text = item->text();
+      if (text.size() > 3 && text.startsWith('&') && text.at(1).isDigit()) {
+        EXPECT_TRUE(std::filesystem::exists(text.mid(3).toStdString())) << text.toStdString();
+      }
+    }
   }
   UiFixture f;
   testing::writeFile(f.root.file("bad.vkr"), std::string("\x0cVelkora_V1.0 and more bytes of a configuration"));
@@ -363,7 +373,8 @@ TEST(StartUp, ASignalEndsTheProgramAndKeepsTheTakeForTheNextStart) {
     EXPECT_TRUE(script.done());
     EXPECT_TRUE(script.unexpected.empty()) << c.robot;
     if (!c.take) continue;
-    EXPECT_EQ(script.messages, std::vector<std::string>{"A recording was recovered: " + recovered[0]});
+    EXPECT_EQ(script.messages, std::vector<std::string>{"A recording was recovered: " +
+                                                        std::filesystem::path(recovered[0]).filename().string()});
     EXPECT_FALSE(std::filesystem::exists(recoveryNotePath(records.paths)));
     EXPECT_TRUE(app.mainFrame()->openFile(recovered[0]));
     EXPECT_GT(records.store->sampleCount.load(), 300);
