@@ -101,16 +101,16 @@ CalibrationTick CalibrationProcedure::tick() {
     completed_[index(step_)] = true;
     stepReached_ = index(step_);
     okEnabled_ = true;
-    return endStep(StepStatus::Done, false);
+    return endStep(StepStatus::Done);
   }
   // A plate that went away ends the step at once. One that is there but silent gets the step's 50
   // ticks like any that sends too few samples, although its link gave up after a second of silence.
-  if (plate_.plateLost() && plate_.lossStatus() != TransportStatus::Timeout) return endStep(StepStatus::Error, true);
-  if (ticks_ > kCalibrationGiveUpTicks) return endStep(StepStatus::Error, false);
+  if (plate_.plateLost() && plate_.lossStatus() != TransportStatus::Timeout) return endStep(StepStatus::Error);
+  if (ticks_ > kCalibrationGiveUpTicks) return endStep(StepStatus::Error);
   return t;
 }
 
-CalibrationTick CalibrationProcedure::endStep(StepStatus status, bool lost) {
+CalibrationTick CalibrationProcedure::endStep(StepStatus status) {
   endRun();
   status_[index(step_)] = status;
   CalibrationTick t;
@@ -118,7 +118,6 @@ CalibrationTick CalibrationProcedure::endStep(StepStatus status, bool lost) {
   t.progress = 0;
   t.status = status;
   t.ended = true;
-  t.plateLost = lost;
   return t;
 }
 

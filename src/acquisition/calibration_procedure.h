@@ -54,8 +54,7 @@ struct CalibrationTick {
   CalibrationStep step = CalibrationStep::Offset;  // the running step
   int32_t progress = 0;                            // progress bar position, 0 .. kCalibrationSamples
   StepStatus status = StepStatus::NotDone;
-  bool ended = false;      // this tick ended the step (Done or Error): stop its timer
-  bool plateLost = false;  // it ended early because the plate went away (a silent one waits its ticks)
+  bool ended = false;  // this tick ended the step (Done or Error): stop its timer
 };
 
 class CalibrationProcedure {
@@ -91,7 +90,7 @@ class CalibrationProcedure {
 
  private:
   static int32_t index(CalibrationStep step) { return static_cast<int32_t>(step); }
-  CalibrationTick endStep(StepStatus status, bool lost);
+  CalibrationTick endStep(StepStatus status);
   void endRun();
 
   PlateSystem& plate_;

@@ -43,21 +43,20 @@ WeighingTick WeighingSession::tick() {
   t.progress = count;
   if (count >= kWeighingSamples) {
     bodyWeight_ = bodyWeightFromSamples(*recording_.samples, calibration_.coefficientVertical);
-    return end(WeighingStatus::Done, false);
+    return end(WeighingStatus::Done);
   }
-  if (plate_.plateLost()) return end(WeighingStatus::Error, true);
-  if (ticks_ > kWeighingGiveUpTicks) return end(WeighingStatus::Error, false);
+  if (plate_.plateLost()) return end(WeighingStatus::Error);
+  if (ticks_ > kWeighingGiveUpTicks) return end(WeighingStatus::Error);
   return t;
 }
 
-WeighingTick WeighingSession::end(WeighingStatus status, bool lost) {
+WeighingTick WeighingSession::end(WeighingStatus status) {
   plate_.stopFor(recording_);
   status_ = status;
   WeighingTick t;
   t.progress = 0;
   t.status = status;
   t.ended = true;
-  t.plateLost = lost;
   return t;
 }
 

@@ -29,8 +29,7 @@ std::string_view weighingStatusText(WeighingStatus status);
 struct WeighingTick {
   int32_t progress = 0;  // progress bar position, 0 .. kWeighingSamples
   WeighingStatus status = WeighingStatus::NotDone;
-  bool ended = false;      // this tick ended the measurement (Done or Error): stop the timer
-  bool plateLost = false;  // it ended because the plate went away
+  bool ended = false;  // this tick ended the measurement (Done or Error): stop the timer
 };
 
 class WeighingSession {
@@ -63,7 +62,7 @@ class WeighingSession {
   float bodyWeight() const { return bodyWeight_; }
 
  private:
-  WeighingTick end(WeighingStatus status, bool lost);
+  WeighingTick end(WeighingStatus status);
 
   PlateSystem& plate_;
   Recording& recording_;

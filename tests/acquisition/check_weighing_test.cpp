@@ -66,7 +66,7 @@ TEST(WeighingSession, GivesUpAfterFiveSecondsWithoutItsSamples) {
   ASSERT_TRUE(lost.rig.weighing.go(lost.rig.settings));
   lost.plate.hangUp();
   ASSERT_TRUE(waitFor([&] { return lost.rig.plate.plateLost(); }));
-  EXPECT_TRUE(lost.rig.weighing.tick().plateLost);
+  EXPECT_TRUE(lost.rig.weighing.tick().ended) << "at once, not after the give-up ticks";
   EXPECT_EQ(lost.rig.weighing.status(), WeighingStatus::Error);
   EXPECT_FALSE(lost.rig.plate.running());
 }
