@@ -5,7 +5,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "acquisition/frame_decoder.h"
+#include "acquisition/repetition_rule.h"
 #include "reports/kinematics_model.h"
 
 namespace velkora {
@@ -317,13 +317,20 @@ void forceMetrics(const MeasurementStore& store, TestMetrics& result) {
   // The recorder's rule: a repetition is a run of vertical counts above the threshold that ends
   // before the recording does.
   std::vector<std::pair<int32_t, int32_t>> runs;
+  RepetitionTracker tracker;
   int32_t start = -1;
   for (int32_t i = 0; i < n; ++i) {
-    const bool above = store.channels.vertical[i] > kRepetitionThreshold;
-    if (above && start < 0) start = i;
-    if (!above && start >= 0) {
-      runs.emplace_back(start, i - 1);
-      start = -1;
+    switch (tracker.feed(store.channels.vertical[i], 0)) {
+      case RepetitionStep::Inside:
+        if (start < 0) start = i;
+        break;
+      case RepetitionStep::Ended:
+        runs.emplace_back(start, i - 1);
+        start = -1;
+        tracker.reset();
+        break;
+      case RepetitionStep::Outside:
+        break;
     }
   }
 
