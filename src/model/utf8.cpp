@@ -51,6 +51,16 @@ void appendUtf8(std::string& out, char32_t c) {
   }
 }
 
+size_t lineBreakingControlLength(std::string_view text, size_t i) {
+  const auto byte = [&](size_t k) { return k < text.size() ? static_cast<unsigned char>(text[k]) : 0u; };
+  const unsigned first = byte(i);
+  if (first < 0x20 || first == 0x7F) return 1;
+  if (first == 0xC2 && byte(i + 1) >= 0x80 && byte(i + 1) <= 0x9F) return 2;
+  if (first == 0xE2 && byte(i + 1) == 0x80 && byte(i + 2) >= 0xA8 && byte(i + 2) <= 0xAE) return 3;
+  if (first == 0xE2 && byte(i + 1) == 0x81 && byte(i + 2) >= 0xA6 && byte(i + 2) <= 0xA9) return 3;
+  return 0;
+}
+
 bool isWellFormedUtf8(std::string_view text) {
   for (size_t i = 0; i < text.size();) {
     char32_t c = 0;

@@ -6,6 +6,8 @@
 #include <ctime>
 #include <vector>
 
+#include "model/utf8.h"
+
 namespace velkora {
 namespace {
 
@@ -47,20 +49,6 @@ void appendCsvHeaderLines(const ReportColumnTable& columns, char separator, std:
     }
     text.append(kLineEnd);
   }
-}
-
-// The length in bytes of the control character that starts at `i` in UTF-8 text, 0 for any other:
-// C0, DEL, the C1 controls U+0080..U+009F, the line and paragraph separators U+2028/U+2029, the
-// bidirectional embeddings and overrides U+202A..U+202E and the isolates U+2066..U+2069. The last
-// ones would make a spreadsheet or an editor show the rest of the line reversed or on a new line.
-size_t controlLength(std::string_view text, size_t i) {
-  const auto byte = [&](size_t k) { return k < text.size() ? static_cast<unsigned char>(text[k]) : 0u; };
-  const unsigned first = byte(i);
-  if (first < 0x20 || first == 0x7F) return 1;
-  if (first == 0xC2 && byte(i + 1) >= 0x80 && byte(i + 1) <= 0x9F) return 2;
-  if (first == 0xE2 && byte(i + 1) == 0x80 && byte(i + 2) >= 0xA8 && byte(i + 2) <= 0xAE) return 3;
-  if (first == 0xE2 && byte(i + 1) == 0x81 && byte(i + 2) >= 0xA6 && byte(i + 2) <= 0xA9) return 3;
-  return 0;
 }
 
 }  // namespace
@@ -149,7 +137,7 @@ std::string csvNameLine(std::string_view subjectName, char separator) {
   std::string cell = "Name: ";
   cell.reserve(cell.size() + subjectName.size());
   for (size_t i = 0; i < subjectName.size();) {
-    const size_t control = controlLength(subjectName, i);
+    const size_t control = lineBreakingControlLength(subjectName, i);
     if (control > 0) {
       cell.push_back(' ');
       i += control;

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <optional>
 
+#include "model/utf8.h"
 #include "reports/test_metrics.h"
 #include "view/graph_ticks.h"
 #include "view/library_graph_frame.h"
@@ -42,17 +43,6 @@ std::vector<Point> columnPath(const std::vector<Point>& samples) {
   return path;
 }
 
-// Characters that would break or turn the line: the C0 and C1 controls, DEL, the line and paragraph
-// separators and the bidirectional embeddings, overrides and isolates.
-bool isShownAsSpace(std::string_view ch) {
-  const auto byte = [&](size_t k) { return static_cast<unsigned char>(ch[k]); };
-  if (ch.size() == 1) return byte(0) < 0x20 || byte(0) == 0x7F;
-  if (ch.size() == 2) return byte(0) == 0xC2 && byte(1) >= 0x80 && byte(1) <= 0x9F;
-  if (ch.size() == 3 && byte(0) == 0xE2 && byte(1) == 0x80) return byte(2) >= 0xA8 && byte(2) <= 0xAE;
-  if (ch.size() == 3 && byte(0) == 0xE2 && byte(1) == 0x81) return byte(2) >= 0xA6 && byte(2) <= 0xA9;
-  return false;
-}
-
 }  // namespace
 
 CompareCurve compareCurve(const MeasurementStore& store, TestKind kind, std::string label) {
@@ -79,14 +69,16 @@ std::string graphName(std::string_view subjectName) {
   std::string name;
   size_t characters = 0;
   for (size_t k = 0; k < subjectName.size();) {
-    const auto lead = static_cast<unsigned char>(subjectName[k]);
-    size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-    if (k + length > subjectName.size()) length = 1;
     if (characters == kLabelNameLength) {
       name += "...";
       break;
     }
-    name.append(isShownAsSpace(subjectName.substr(k, length)) ? " " : subjectName.substr(k, length));
+    // Characters that would break or turn the line show as spaces; a byte that starts no character
+    // counts as one.
+    const size_t control = lineBreakingControlLength(subjectName, k);
+    char32_t c = 0;
+    const size_t length = control > 0 ? control : std::max<size_t>(1, decodeUtf8(subjectName.substr(k), c));
+    name.append(control > 0 ? std::string_view(" ") : subjectName.substr(k, length));
     ++characters;
     k += length;
   }
