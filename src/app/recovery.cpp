@@ -6,9 +6,9 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "app/measurement_use_cases.h"
 #include "app/paths.h"
 #include "storage/binary_io.h"
-#include "storage/measurement_file.h"
 
 namespace velkora {
 namespace {
@@ -75,7 +75,6 @@ std::string saveRecoveryTake(SharedRecords records, std::time_t now, std::error_
     return {};
   }
   ensureDirectory(records.paths.dataFolder);
-  const std::string bytes = encodeMeasurement(records.store, records.subject);
   std::error_code reason;
   for (int32_t attempt = 0; attempt < kRecoveryNameAttempts; ++attempt) {
     const std::string path = records.paths.dataFolder + "/" + recoveryFileName(local, records.store.testKind, attempt);
@@ -83,12 +82,14 @@ std::string saveRecoveryTake(SharedRecords records, std::time_t now, std::error_
       if (reason == std::errc::file_exists) continue;
       break;
     }
-    if (!writeFileAtomically(path, bytes, &reason)) {
+    // Saved as Save saves; nobody is there to read a message box.
+    const std::string previousFile = records.paths.currentFilePath;
+    CollectingMessageSink unread;
+    if (!saveMeasurement(records, path, unread, &reason)) {
       ::unlink(path.c_str());
+      records.paths.currentFilePath = previousFile;
       break;
     }
-    records.store.saved.store(1, std::memory_order_release);
-    records.paths.currentFilePath = path;
     noteRecovered(records.paths, path);
     return path;
   }
