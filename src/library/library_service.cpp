@@ -17,6 +17,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The status of what a library operation gives.
+LibraryStatus& statusOf(LibraryStatus& status) { return status; }
+template <typename Result>
+LibraryStatus& statusOf(Result& result) {
+  return result.status;
+}
+
 // Files read before each write transaction: large enough that commits cost little, small enough that
 // another program waiting to write is never held up for long.
 constexpr size_t kBatchFiles = 128;
@@ -151,36 +158,24 @@ LibraryStatus LibraryService::recover(const LibraryStatus& cause) {
 }
 
 template <typename Operation>
-LibraryStatus LibraryService::guarded(Operation operation) {
-  LibraryStatus status = operation();
-  if (status.kind != LibraryErrorKind::Damaged || recovering_) return status;
-  if (LibraryStatus recovered = recover(status); !recovered.ok()) return recovered;
+auto LibraryService::guarded(Operation operation) -> decltype(operation()) {
+  auto result = operation();
+  LibraryStatus& status = statusOf(result);
+  if (status.kind != LibraryErrorKind::Damaged || recovering_) return result;
+  if (LibraryStatus recovered = recover(status); !recovered.ok()) {
+    status = recovered;
+    return result;
+  }
   return operation();
 }
 
 LibraryIndexResult LibraryService::indexFile(const std::string& path, std::optional<TestKind> kind) {
-  LibraryIndexResult result = indexOne(path, kind, nullptr, nullptr);
-  if (result.status.kind == LibraryErrorKind::Damaged && !recovering_) {
-    if (LibraryStatus recovered = recover(result.status); !recovered.ok()) {
-      result.status = recovered;
-      return result;
-    }
-    result = indexOne(path, kind, nullptr, nullptr);
-  }
-  return result;
+  return guarded([&] { return indexOne(path, kind, nullptr, nullptr); });
 }
 
 LibraryIndexResult LibraryService::indexBytes(const std::string& path, std::string_view bytes, const FileStamp& stamp,
                                               std::optional<TestKind> kind) {
-  LibraryIndexResult result = indexOne(path, kind, &bytes, &stamp);
-  if (result.status.kind == LibraryErrorKind::Damaged && !recovering_) {
-    if (LibraryStatus recovered = recover(result.status); !recovered.ok()) {
-      result.status = recovered;
-      return result;
-    }
-    result = indexOne(path, kind, &bytes, &stamp);
-  }
-  return result;
+  return guarded([&] { return indexOne(path, kind, &bytes, &stamp); });
 }
 
 LibraryStatus LibraryService::standingCopy(const std::string& contentHash, std::optional<int64_t>& id) {
@@ -239,15 +234,7 @@ LibraryIndexResult LibraryService::indexOne(const std::string& path, std::option
 }
 
 LibraryScanSummary LibraryService::scan(const std::string& folder, const LibraryScanCallback& progress) {
-  LibraryScanSummary summary = scanFolder(folder, progress);
-  if (summary.status.kind == LibraryErrorKind::Damaged && !recovering_) {
-    if (LibraryStatus recovered = recover(summary.status); !recovered.ok()) {
-      summary.status = recovered;
-      return summary;
-    }
-    summary = scanFolder(folder, progress);
-  }
-  return summary;
+  return guarded([&] { return scanFolder(folder, progress); });
 }
 
 LibraryScanSummary LibraryService::scanFolder(const std::string& folder, const LibraryScanCallback& progress) {

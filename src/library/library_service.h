@@ -138,9 +138,10 @@ class LibraryService {
   LibraryService(std::unique_ptr<LibraryBackend> backend, LibraryOptions options, MessageSink& messages);
   // Moves a damaged library aside, makes a new one, says so, and rebuilds when asked.
   LibraryStatus recover(const LibraryStatus& cause);
-  // Runs a library operation; when it finds the library damaged, recovers and runs it once more.
+  // Runs a library operation; when it finds the library damaged, recovers and runs it once more. The
+  // operation gives a LibraryStatus, or a result that holds one in `status`.
   template <typename Operation>
-  LibraryStatus guarded(Operation operation);
+  auto guarded(Operation operation) -> decltype(operation());
   LibraryScanSummary scanFolder(const std::string& folder, const LibraryScanCallback& progress);
   // Reads the file (or the bytes given) and writes its entry.
   LibraryIndexResult indexOne(const std::string& path, std::optional<TestKind> kind, const std::string_view* bytes,
