@@ -328,6 +328,30 @@ MetricFormat formatFromStored(int64_t value) {
   return static_cast<MetricFormat>(value);
 }
 
+// What a library file says of itself: its owner, its schema version and how many schema objects it has.
+struct LibraryHeader {
+  int64_t applicationId = 0;
+  int64_t version = 0;
+  int64_t objects = 0;
+};
+
+// Reads the header of an open file; the SQLite result, SQLITE_ROW when it was read.
+int readLibraryHeader(sqlite3* db, LibraryHeader& header) {
+  sqlite3_stmt* s = nullptr;
+  int rc = sqlite3_prepare_v2(db,
+                              "SELECT (SELECT application_id FROM pragma_application_id), "
+                              "(SELECT user_version FROM pragma_user_version), (SELECT count(*) FROM sqlite_schema)",
+                              -1, &s, nullptr);
+  if (rc == SQLITE_OK) rc = sqlite3_step(s);
+  if (rc == SQLITE_ROW) {
+    header.applicationId = sqlite3_column_int64(s, 0);
+    header.version = sqlite3_column_int64(s, 1);
+    header.objects = sqlite3_column_int64(s, 2);
+  }
+  sqlite3_finalize(s);
+  return rc;
+}
+
 class SqliteBackend final : public LibraryBackend, public LibraryOutboxStore {
  public:
   explicit SqliteBackend(std::string path) : path_(std::move(path)) {}
@@ -435,24 +459,9 @@ int SqliteBackend::runScript(const char* sql) {
 // Who the file belongs to, read before anything is written: ours (at most our version), empty (new or
 // version 0 without tables), or someone else's.
 LibraryStatus SqliteBackend::checkOwner() {
-  sqlite3_stmt* s = nullptr;
-  int rc = sqlite3_prepare_v2(db_,
-                              "SELECT (SELECT application_id FROM pragma_application_id), "
-                              "(SELECT user_version FROM pragma_user_version), (SELECT count(*) FROM sqlite_schema)",
-                              -1, &s, nullptr);
-  if (rc != SQLITE_OK) return failure(rc, "cannot read it");
-  int64_t applicationId = 0, version = 0, objects = 0;
-  {
-    Use row(s);
-    rc = row.step();
-    if (rc == SQLITE_ROW) {
-      applicationId = row.integer(0);
-      version = row.integer(1);
-      objects = row.integer(2);
-    }
-  }
-  sqlite3_finalize(s);
-  if (rc != SQLITE_ROW) return failure(rc, "cannot read it");
+  LibraryHeader header;
+  if (const int rc = readLibraryHeader(db_, header); rc != SQLITE_ROW) return failure(rc, "cannot read it");
+  const int64_t applicationId = header.applicationId, version = header.version, objects = header.objects;
   storedVersion_ = version;
   if (applicationId == kSqliteLibraryApplicationId) {
     if (version > kSqliteLibrarySchemaVersion)
@@ -969,24 +978,15 @@ LibraryStatus checkSqliteLibrary(const std::string& path, std::string& summary) 
   }
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_EXRESCODE, nullptr);
-  int64_t applicationId = 0, version = 0, objects = 0, tests = -1;
-  sqlite3_stmt* s = nullptr;
+  LibraryHeader header;
+  int64_t tests = -1;
   if (rc == SQLITE_OK) {
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
-    rc = sqlite3_prepare_v2(db,
-                            "SELECT (SELECT application_id FROM pragma_application_id), "
-                            "(SELECT user_version FROM pragma_user_version), (SELECT count(*) FROM sqlite_schema)",
-                            -1, &s, nullptr);
+    rc = readLibraryHeader(db, header);
+    if (rc == SQLITE_ROW) rc = SQLITE_OK;
   }
-  if (rc == SQLITE_OK) rc = sqlite3_step(s);
-  if (rc == SQLITE_ROW) {
-    applicationId = sqlite3_column_int64(s, 0);
-    version = sqlite3_column_int64(s, 1);
-    objects = sqlite3_column_int64(s, 2);
-    rc = SQLITE_OK;
-  }
-  sqlite3_finalize(s);
-  s = nullptr;
+  const int64_t applicationId = header.applicationId, version = header.version, objects = header.objects;
+  sqlite3_stmt* s = nullptr;
   const bool ours = rc == SQLITE_OK && applicationId == kSqliteLibraryApplicationId;
   if (ours && version <= kSqliteLibrarySchemaVersion &&
       sqlite3_prepare_v2(db, "SELECT count(*) FROM tests", -1, &s, nullptr) == SQLITE_OK &&
